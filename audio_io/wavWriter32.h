@@ -1,0 +1,56 @@
+// WAV writer: RIFF/WAVE with 16/24/32-bit integer or 32-bit float samples from
+// planar 32-bit channel arrays, the source's sampler chunk and INFO list
+// (including the "QRVT" product tag). Sizes are patched on Close.
+// Failures throw TRavelinError: "010 - File create error", "011 - File write error".
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace ravelin {
+
+class TWAVReader;
+
+class TWAVWriter {
+public:
+  TWAVWriter();
+  // Closes (and so completes) a file still open; errors are swallowed here,
+  // so callers that need to know call Close themselves.
+  ~TWAVWriter();
+  TWAVWriter(const TWAVWriter&) = delete;
+  TWAVWriter& operator=(const TWAVWriter&) = delete;
+
+  // Set by the caller before Open; the writer never derives one from another.
+  int32_t FormatKind = 0;     // 1 PCM, 3 IEEE float
+  int32_t Channels = 0;
+  int32_t SampleRate = 0;
+  int32_t BitsPerSample = 0;  // 16, 24 or 32 (32 for float)
+  int32_t BlockAlign = 0;     // Channels * BitsPerSample / 8
+  // Metadata source, not owned; must stay alive (it may be closed) until Close.
+  const TWAVReader* Source = nullptr;
+
+  // Creates the file (replacing one) and writes the header.
+  void Open(const std::string& fileName);
+  // Writes frames 0 .. frameCount-1 of every channel. Each element is a 32-bit
+  // word: a right-aligned signed integer code for PCM (low 16/24/32 bits taken
+  // as they are), or an IEEE single copied bit for bit for float.
+  bool WriteFrames(const float* const* channels, int32_t frameCount);
+  // Pad byte, sampler chunk, INFO list, size patches, close. No-op when closed.
+  void Close();
+
+  const std::string& FileName() const { return FFileName; }
+  bool IsOpen() const { return FFile != nullptr; }
+  int64_t FramesWritten() const { return FFramesWritten; }
+
+private:
+  std::string FFileName;
+  std::FILE* FFile = nullptr;
+  int64_t FPosition = 0;
+  int64_t FDataHeaderPos = 0;
+  int64_t FFramesWritten = 0;
+  std::vector<uint8_t> FWorkBuffer; // interleaved bytes of one write step
+};
+
+} // namespace ravelin

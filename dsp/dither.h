@@ -1,0 +1,38 @@
+// Output dither: TPDF noise of +-1 LSB from a linear congruential generator,
+// rounding to nearest-even, saturation and an optional left shift. Quantises
+// float channel buffers in place into signed 32-bit integer codes (the codes
+// are stored bit for bit in the same 4-byte elements).
+#pragma once
+
+#include <cstdint>
+
+namespace ravelin {
+
+class TOutputDither {
+public:
+  // Seeds the generator from the time of day (0 .. 999999999), 16 bits, shift 0.
+  TOutputDither();
+  // Fixed seed, for reproducible output.
+  explicit TOutputDither(uint32_t seed);
+
+  // Quantisation word length and left shift; the generator is not reset.
+  void SetBits(int32_t bits, int32_t shift);
+  // Quantises sampleCount samples of each channel, channel 0 first, with one
+  // continuing generator sequence. Non-finite samples saturate (NaN gives 0
+  // before dither; see the implementation).
+  void Process(float* const* channels, int32_t channelCount, int32_t sampleCount);
+
+  int32_t Bits() const { return FBits; }
+  int32_t Shift() const { return FShift; }
+  uint32_t Seed() const { return FSeed; }
+
+private:
+  int32_t FBits = 16;
+  double FScale = 32768.0;   // 2^(Bits-1): full scale 1.0 to integer steps
+  uint32_t FSeed = 0;        // generator state, carried across calls
+  int32_t FShift = 0;
+  int32_t FMinValue = -32768;
+  int32_t FMaxValue = 32767;
+};
+
+} // namespace ravelin

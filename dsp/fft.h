@@ -1,0 +1,52 @@
+// Real FFT of one power-of-two size N = 2^Order, in place on the caller's array.
+//
+// Packed spectrum (N doubles, the same array as the signal):
+//   [0] X[0] (zero frequency, real)   [1] X[N/2] (Nyquist, real)
+//   [2k], [2k+1] real and imaginary part of X[k], 1 <= k < N/2
+// with the POSITIVE exponent: X[k] = sum_j x[j] * exp(+2*pi*i*j*k/N), i.e.
+// the complex conjugate of the more common exp(-...) convention.
+// Inverse returns N/2 times the signal; multiply by InverseScale() = 2/N
+// (or fold it into another gain) to undo Forward exactly.
+//
+// The object is immutable after construction and holds only tables: Forward
+// and Inverse never allocate and touch nothing but the caller's array.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace ravelin {
+
+class TFastFourierTransform {
+public:
+  static constexpr int MinOrder = 2;
+  static constexpr int MaxOrder = 27;
+
+  // Throws TRavelinError when order lies outside MinOrder .. MaxOrder.
+  explicit TFastFourierTransform(int order);
+
+  int Order() const { return FOrder; }
+  int32_t Size() const { return FSize; }
+  double InverseScale() const { return FInverseScale; }
+
+  // Real signal -> packed spectrum, unscaled.
+  void Forward(double* data) const;
+  // Packed spectrum -> N/2 times the real signal.
+  void Inverse(double* data) const;
+  // a := a * b bin by bin; [0] and [1] are two independent reals.
+  void Multiply(double* a, const double* b) const;
+  // a := a / b bin by bin, without any guard: a zero bin gives inf or NaN.
+  void Divide(double* a, const double* b) const;
+  // Every one of the N values times factor.
+  void Scale(double* data, double factor) const;
+
+private:
+  int FOrder;
+  int32_t FSize;
+  double FInverseScale;
+  // Implementation tables (twiddles, permutation); owned, built once.
+  std::vector<double> FTrig;
+  std::vector<uint32_t> FPermutation;
+};
+
+} // namespace ravelin

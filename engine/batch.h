@@ -1,0 +1,27 @@
+// The batch driver: one processing run over a list of recordings.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "frontEnd.h"
+#include "processOptions.h"
+#include "workspace.h"
+
+namespace ravelin {
+
+// Reads options.TestTone into the workspace. On failure shows
+// "Error occured while trying to load test tone file\r\r" + the error message
+// through the front end and returns false.
+bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options,
+                  TBatchFrontEnd& frontEnd);
+
+// Processes files in order (the test tone must be loaded) and returns the new
+// file list: the failed files answered "Yes", then every file from the one at
+// which the run stopped to the end. "Unable to create output folder!" escapes
+// as TRavelinError; the caller then keeps its list unchanged. The front end's
+// RunStarted/RunEnded bracket the run on every path.
+std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProcessOptions& options,
+                                  TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd);
+
+} // namespace ravelin

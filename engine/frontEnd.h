@@ -1,0 +1,33 @@
+// What the batch driver needs from its front end (window, command line, tests).
+#pragma once
+
+#include <string>
+
+namespace ravelin {
+
+enum class TFileOutcome { Processed, Skipped, Failed };
+
+class TBatchFrontEnd {
+public:
+  virtual ~TBatchFrontEnd() = default;
+
+  // A run begins over count files: disable the window, show the progress dialog.
+  virtual void RunStarted(int count) = 0;
+  // The run has ended, however it ended: enable the window, close the dialog.
+  virtual void RunEnded() = 0;
+  // Entry position (0-based) is next; fileName is its name without folder.
+  virtual void ShowProgress(const std::string& fileName, int position, int count) = 0;
+  // Handle pending window events (once per file).
+  virtual void HandlePendingEvents() = 0;
+  // The progress dialog's cancel flag.
+  virtual bool CancelRequested() = 0;
+  // Yes/No question, caption "Quorvant Ravelin"; true for Yes.
+  virtual bool AskYesNo(const std::string& text) = 0;
+  // OK message, caption "Quorvant Ravelin".
+  virtual void ShowMessage(const std::string& text) = 0;
+  // A file has been dealt with (for summaries); outputPath is empty unless written.
+  virtual void FileDone(const std::string& recordingPath, TFileOutcome outcome,
+                        const std::string& outputPath) = 0;
+};
+
+} // namespace ravelin
