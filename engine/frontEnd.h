@@ -28,6 +28,10 @@ public:
   // A file has been dealt with (for summaries); outputPath is empty unless written.
   virtual void FileDone(const std::string& recordingPath, TFileOutcome outcome,
                         const std::string& outputPath) = 0;
+  // A file has failed with the engine's message; called before the Yes/No
+  // question (which carries the same message). Front ends that only show the
+  // question need not override it.
+  virtual void FileFailed(const std::string& /*recordingPath*/, const std::string& /*message*/) {}
 };
 
 } // namespace ravelin

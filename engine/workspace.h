@@ -3,14 +3,69 @@
 // spectrum buffers. Blocks are reallocated only when a larger size is needed.
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
 namespace ravelin {
+
+// One page-aligned allocation that only grows; its contents are not kept when
+// it grows. Large blocks are marked for transparent huge pages on Linux, which
+// makes the first touch of their pages far cheaper.
+class TGrowBlock {
+public:
+  TGrowBlock() = default;
+  ~TGrowBlock();
+  TGrowBlock(const TGrowBlock&) = delete;
+  TGrowBlock& operator=(const TGrowBlock&) = delete;
+
+  // Makes the block at least bytes long; throws std::bad_alloc on failure
+  // (the old block is then already released).
+  void Grow(size_t bytes);
+  void* Data() const { return FData; }
+  size_t Capacity() const { return FCapacity; }
+
+private:
+  void* FData = nullptr;
+  size_t FCapacity = 0;  // bytes
+};
 
 class TProcessWorkspace {
 public:
+  static constexpr int MaxChannelTable = 32;
+
   TProcessWorkspace();
   ~TProcessWorkspace();
   TProcessWorkspace(const TProcessWorkspace&) = delete;
   TProcessWorkspace& operator=(const TProcessWorkspace&) = delete;
+
+  // Sizes the test tone block for channels x length floats and points the
+  // channel table at its planar channels.
+  void PrepareTestTone(int32_t channels, int32_t length);
+  // Sizes the recording block for channels x stride floats (stride >= the
+  // longer of the recording and the result) and points the channel table.
+  void PrepareRecording(int32_t channels, int32_t length, int32_t stride);
+  // Makes A and B hold at least count doubles each.
+  void PrepareSpectra(uint32_t count);
+
+  std::array<float*, MaxChannelTable> TestTone{};  // planar test tone channels
+  int32_t TestToneChannels = 0;                     // Ct
+  int32_t TestToneLength = 0;                       // T, frames
+  std::array<float*, MaxChannelTable> Record{};     // recording, later results
+  int32_t RecordChannels = 0;                       // Cr
+  int32_t RecordLength = 0;                         // R, frames
+  int32_t ChannelStride = 0;                        // floats per recording channel
+
+  double* A() const { return static_cast<double*>(FSpectrumA.Data()); }
+  double* B() const { return static_cast<double*>(FSpectrumB.Data()); }
+  // Capacity of A and B, in doubles.
+  size_t SpectrumCapacity() const { return FSpectrumA.Capacity() / sizeof(double); }
+
+private:
+  TGrowBlock FTestToneBlock;
+  TGrowBlock FRecordBlock;
+  TGrowBlock FSpectrumA;
+  TGrowBlock FSpectrumB;
 };
 
 } // namespace ravelin

@@ -1,0 +1,88 @@
+#include "batch.h"
+
+#include <limits>
+#include <memory>
+
+#include "errors.h"
+#include "outputStage.h"
+#include "processFile.h"
+#include "wavReader.h"
+
+namespace ravelin {
+
+namespace {
+
+// Brackets a run with the front end's RunStarted/RunEnded on every path.
+class TRunScope {
+public:
+  TRunScope(TBatchFrontEnd& frontEnd, int count) : FFrontEnd(frontEnd) { FFrontEnd.RunStarted(count); }
+  ~TRunScope() { FFrontEnd.RunEnded(); }
+  TRunScope(const TRunScope&) = delete;
+  TRunScope& operator=(const TRunScope&) = delete;
+
+private:
+  TBatchFrontEnd& FFrontEnd;
+};
+
+void ReadTestTone(TProcessWorkspace& workspace, const std::string& fileName) {
+  TWAVReader reader(fileName);
+  const int64_t frames = reader.FrameCount();
+  if (frames > std::numeric_limits<int32_t>::max())
+    throw TRavelinError("Test tone file is too long!");
+  if (frames == 0 || reader.Channels() == 0)
+    throw TRavelinError("Test tone file cannot be empty!");
+  const auto length = static_cast<int32_t>(frames);
+  workspace.PrepareTestTone(reader.Channels(), length);
+  reader.ReadFrames(workspace.TestTone.data(), length);
+}
+
+// One dither, with its running generator, serves every file of a run.
+void PrepareDither(TProcessOptions& options) {
+  if (options.FloatOutput)
+    return;
+  if (!options.Dither)
+    options.Dither = std::make_unique<TOutputDither>();
+  if (options.OutBits == 32)
+    options.Dither->SetBits(30, 2);
+  else
+    options.Dither->SetBits(options.OutBits, 0);
+}
+
+} // namespace
+
+bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options,
+                  TBatchFrontEnd& frontEnd) {
+  try {
+    ReadTestTone(workspace, options.TestTone);
+    return true;
+  } catch (const std::exception& error) {
+    frontEnd.ShowMessage("Error occured while trying to load test tone file\r\r" + DescribeError(error));
+    return false;
+  }
+}
+
+std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProcessOptions& options,
+                                  TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd) {
+  PrepareDither(options);
+  options.Retained.clear();
+  const int count = static_cast<int>(files.size());
+  size_t done = 0;
+  {
+    const TRunScope scope(frontEnd, count);
+    for (size_t i = 0; i < files.size(); ++i) {
+      frontEnd.ShowProgress(FileNameOf(files[i]), static_cast<int>(i), count);
+      frontEnd.HandlePendingEvents();
+      if (frontEnd.CancelRequested())
+        break;
+      const std::string outputPath = MakeOutputName(files[i], options);
+      if (!ProcessFile(files[i], outputPath, options, workspace, frontEnd))
+        break;
+      done = i + 1;
+    }
+  }
+  std::vector<std::string> list = options.Retained;
+  list.insert(list.end(), files.begin() + static_cast<std::ptrdiff_t>(done), files.end());
+  return list;
+}
+
+} // namespace ravelin
