@@ -95,6 +95,9 @@ private:
   struct TParser;
   friend struct TParser;
 
+  // Recognises and walks FSource; on failure closes it and rethrows.
+  void Parse();
+
   std::string FFileName;
   std::unique_ptr<TByteSource> FSource;
   int64_t FFileSize = 0;
@@ -110,6 +113,7 @@ private:
   int64_t FDataLength = 0;
   int64_t FFrameCount = 0;
   bool FBigEndian = false;
+  bool FSignedBytes = false; // 8-bit samples are signed (AIFF), else unsigned
   bool FWideChunks = false;
   bool FFormatSeen = false;
   bool FDataSeen = false;

@@ -51,6 +51,14 @@ private:
   int64_t FDataHeaderPos = 0;
   int64_t FFramesWritten = 0;
   std::vector<uint8_t> FWorkBuffer; // interleaved bytes of one write step
+  int64_t FTrailerBytes = 0;        // sampler and INFO bytes Close will append
+
+  void WriteHeader();
+  void WriteDataHeader();
+  // The sampler chunk and INFO list taken from Source (empty without one).
+  std::vector<uint8_t> Trailer() const;
+  void SeekTo(int64_t offset);
+  void WriteBytes(const void* source, int64_t count);
 };
 
 } // namespace ravelin
