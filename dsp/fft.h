@@ -12,6 +12,7 @@
 // and Inverse never allocate and touch nothing but the caller's array.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -41,12 +42,18 @@ public:
   void Scale(double* data, double factor) const;
 
 private:
+  struct TStages;
+  const double* StageRoots(std::size_t q) const;
+
   int FOrder;
   int32_t FSize;
   double FInverseScale;
-  // Implementation tables (twiddles, permutation); owned, built once.
-  std::vector<double> FTrig;
-  std::vector<uint32_t> FPermutation;
+  // exp(2*pi*i*j/N), 0 <= j <= N/8, as (cos, sin) pairs: the split step.
+  std::vector<double> FSplit;
+  // Roots of unity of every radix-4 stage of the half-size complex transform.
+  std::vector<double> FStage;
+  // Values per block of the first complex stage: 2 or 4.
+  std::size_t FFirstSize;
 };
 
 } // namespace ravelin

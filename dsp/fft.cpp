@@ -1,0 +1,368 @@
+// The real transform of N values runs as a complex transform of n = N/2
+// values (even samples as real parts, odd samples as imaginary parts) followed
+// by a split step that separates the two interleaved real spectra.
+//
+// Complex transform: in-place decimation in time. A tiled bit-reversal
+// permutation first, then radix-4 stages (one radix-2 stage at the bottom when
+// log2 n is odd). The stages recurse depth first over quarters, so every
+// block of up to LeafSize values runs all its stages while it sits in cache;
+// only the top log4(n / LeafSize) stages stream the whole array.
+#include "fft.h"
+
+#include "errors.h"
+
+#include <cmath>
+#include <cstddef>
+#include <numbers>
+#include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace ravelin {
+namespace {
+
+#if defined(__SSE2__)
+// One complex value (re, im) in an SSE2 register.
+struct TCx {
+  __m128d V;
+};
+inline TCx Load(const double* p) { return {_mm_loadu_pd(p)}; }
+inline void Store(double* p, TCx a) { _mm_storeu_pd(p, a.V); }
+inline TCx operator+(TCx a, TCx b) { return {_mm_add_pd(a.V, b.V)}; }
+inline TCx operator-(TCx a, TCx b) { return {_mm_sub_pd(a.V, b.V)}; }
+inline TCx Half(TCx a) { return {_mm_mul_pd(a.V, _mm_set1_pd(0.5))}; }
+inline TCx Swapped(TCx a) { return {_mm_shuffle_pd(a.V, a.V, 1)}; }
+inline TCx Conj(TCx a) { return {_mm_xor_pd(a.V, _mm_set_pd(-0.0, 0.0))}; }
+inline TCx NegateRe(TCx a) { return {_mm_xor_pd(a.V, _mm_set_pd(0.0, -0.0))}; }
+// a * w and a * conj(w).
+inline TCx Mul(TCx a, TCx w) {
+  const __m128d re = _mm_mul_pd(a.V, _mm_unpacklo_pd(w.V, w.V));
+  const __m128d im = _mm_mul_pd(_mm_shuffle_pd(a.V, a.V, 1), _mm_unpackhi_pd(w.V, w.V));
+  return {_mm_add_pd(re, _mm_xor_pd(im, _mm_set_pd(0.0, -0.0)))};
+}
+inline TCx MulConj(TCx a, TCx w) {
+  const __m128d re = _mm_mul_pd(a.V, _mm_unpacklo_pd(w.V, w.V));
+  const __m128d im = _mm_mul_pd(_mm_shuffle_pd(a.V, a.V, 1), _mm_unpackhi_pd(w.V, w.V));
+  return {_mm_add_pd(re, _mm_xor_pd(im, _mm_set_pd(-0.0, 0.0)))};
+}
+#else
+struct TCx {
+  double Re, Im;
+};
+inline TCx Load(const double* p) { return {p[0], p[1]}; }
+inline void Store(double* p, TCx a) {
+  p[0] = a.Re;
+  p[1] = a.Im;
+}
+inline TCx operator+(TCx a, TCx b) { return {a.Re + b.Re, a.Im + b.Im}; }
+inline TCx operator-(TCx a, TCx b) { return {a.Re - b.Re, a.Im - b.Im}; }
+inline TCx Half(TCx a) { return {0.5 * a.Re, 0.5 * a.Im}; }
+inline TCx Swapped(TCx a) { return {a.Im, a.Re}; }
+inline TCx Conj(TCx a) { return {a.Re, -a.Im}; }
+inline TCx NegateRe(TCx a) { return {-a.Re, a.Im}; }
+inline TCx Mul(TCx a, TCx w) { return {a.Re * w.Re - a.Im * w.Im, a.Im * w.Re + a.Re * w.Im}; }
+inline TCx MulConj(TCx a, TCx w) { return {a.Re * w.Re + a.Im * w.Im, a.Im * w.Re - a.Re * w.Im}; }
+#endif
+
+inline TCx MulI(TCx a) { return NegateRe(Swapped(a)); }  // i * a
+inline TCx MulNegI(TCx a) { return Conj(Swapped(a)); }   // -i * a
+
+// The forward complex transform uses exp(+2*pi*i*jk/n), the inverse
+// exp(-2*pi*i*jk/n): tables hold the positive roots, the inverse conjugates.
+enum class TDirection { Forward, Inverse };
+
+template <TDirection D>
+inline TCx Twiddle(TCx a, TCx w) {
+  if constexpr (D == TDirection::Forward)
+    return Mul(a, w);
+  else
+    return MulConj(a, w);
+}
+
+// Multiplies by the quarter-turn root: +i forward, -i inverse.
+template <TDirection D>
+inline TCx QuarterTurn(TCx a) {
+  if constexpr (D == TDirection::Forward)
+    return MulI(a);
+  else
+    return MulNegI(a);
+}
+
+inline void SwapComplex(double* z, std::size_t i, std::size_t j) {
+  const TCx a = Load(z + 2 * i);
+  const TCx b = Load(z + 2 * j);
+  Store(z + 2 * i, b);
+  Store(z + 2 * j, a);
+}
+
+// Advances r as a counter whose bits run backwards (bits >= 1).
+inline void ReverseIncrement(std::size_t& r, int bits) {
+  std::size_t bit = std::size_t{1} << (bits - 1);
+  while ((r & bit) != 0) {
+    r ^= bit;
+    bit >>= 1;
+  }
+  r |= bit;
+}
+
+// Tiles of 2^TileBits x 2^TileBits values: for every middle part of an index,
+// the values whose low and high TileBits bits vary are swapped with their
+// partners as a group, so both sides touch whole cache lines.
+constexpr int TileBits = 4;
+constexpr std::size_t TileSize = std::size_t{1} << TileBits;
+
+constexpr std::size_t ReverseTileBits(std::size_t v) {
+  std::size_t r = 0;
+  for (int b = 0; b < TileBits; ++b)
+    r |= ((v >> b) & 1u) << (TileBits - 1 - b);
+  return r;
+}
+
+// Bit-reversal permutation of n = 2^bits complex values.
+void BitReverse(double* z, int bits) {
+  const std::size_t n = std::size_t{1} << bits;
+  if (bits < 2 * TileBits + 1) {
+    std::size_t r = 0;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+      if (i < r)
+        SwapComplex(z, i, r);
+      ReverseIncrement(r, bits);
+    }
+    return;
+  }
+  const int middleBits = bits - 2 * TileBits;
+  const int highShift = bits - TileBits;
+  const std::size_t middleCount = std::size_t{1} << middleBits;
+  std::size_t reversedMiddle = 0;
+  for (std::size_t middle = 0; middle < middleCount; ++middle) {
+    if (middle <= reversedMiddle) {
+      const std::size_t base = middle << TileBits;
+      const std::size_t partnerBase = reversedMiddle << TileBits;
+      for (std::size_t high = 0; high < TileSize; ++high) {
+        for (std::size_t low = 0; low < TileSize; ++low) {
+          const std::size_t i = (high << highShift) | base | low;
+          const std::size_t j = (ReverseTileBits(low) << highShift) | partnerBase | ReverseTileBits(high);
+          if (middle != reversedMiddle || i < j)
+            SwapComplex(z, i, j);
+        }
+      }
+    }
+    if (middle + 1 < middleCount)
+      ReverseIncrement(reversedMiddle, middleBits);
+  }
+}
+
+// Blocks of up to this many complex values run all their stages in one go.
+constexpr std::size_t LeafSize = std::size_t{1} << 11;
+
+// First stage when log2 n is odd: 2-point transforms.
+void Radix2Stage(double* z, std::size_t count) {
+  for (std::size_t j = 0; j < count; j += 2) {
+    const TCx a = Load(z + 2 * j);
+    const TCx b = Load(z + 2 * j + 2);
+    Store(z + 2 * j, a + b);
+    Store(z + 2 * j + 2, a - b);
+  }
+}
+
+// One radix-4 butterfly on the values k of the four quarters q0 .. q3 of a
+// block; the quarters hold the sub-transforms of the inputs congruent to
+// 0, 2, 1, 3 modulo 4 (bit-reversed order). w1 = root^k.
+template <TDirection D>
+inline void Butterfly(double* q0, double* q1, double* q2, double* q3, TCx a0, TCx a1, TCx a2, TCx a3) {
+  const TCx t0 = a0 + a2;
+  const TCx t1 = a0 - a2;
+  const TCx t2 = a1 + a3;
+  const TCx t3 = QuarterTurn<D>(a1 - a3);
+  Store(q0, t0 + t2);
+  Store(q1, t1 + t3);
+  Store(q2, t0 - t2);
+  Store(q3, t1 - t3);
+}
+
+// First stage when log2 n is even: 4-point transforms (no twiddles).
+template <TDirection D>
+void Radix4FirstStage(double* z, std::size_t count) {
+  for (std::size_t j = 0; j < count; j += 4) {
+    double* p = z + 2 * j;
+    Butterfly<D>(p, p + 2, p + 4, p + 6, Load(p), Load(p + 4), Load(p + 2), Load(p + 6));
+  }
+}
+
+// Combines four sub-transforms of q values each into one of 4q values;
+// roots holds exp(2*pi*i*k/(4q)) for 0 <= k < q.
+template <TDirection D>
+void Radix4Block(double* z, std::size_t q, const double* roots) {
+  double* z1 = z + 2 * q;
+  double* z2 = z + 4 * q;
+  double* z3 = z + 6 * q;
+  for (std::size_t k = 0; k < q; ++k) {
+    const std::size_t o = 2 * k;
+    const TCx w1 = Load(roots + o);
+    const TCx w2 = Mul(w1, w1);
+    const TCx w3 = Mul(w1, w2);
+    Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, Load(z + o), Twiddle<D>(Load(z2 + o), w1),
+                 Twiddle<D>(Load(z1 + o), w2), Twiddle<D>(Load(z3 + o), w3));
+  }
+}
+
+} // namespace
+
+// Shapes of the complex stages: the first stage has FirstSize (2 or 4) values
+// per block; every further stage has blocks of 4q values, q = FirstSize,
+// 4 FirstSize, ..., n/4, whose roots lie at complex offset (q - FirstSize)/3
+// of FStage.
+struct TFastFourierTransform::TStages {
+  template <TDirection D>
+  static void Leaf(const TFastFourierTransform& t, double* z, std::size_t count) {
+    if (t.FFirstSize == 2)
+      Radix2Stage(z, count);
+    else
+      Radix4FirstStage<D>(z, count);
+    for (std::size_t q = t.FFirstSize; q < count; q *= 4) {
+      const double* roots = t.StageRoots(q);
+      for (std::size_t b = 0; b < count; b += 4 * q)
+        Radix4Block<D>(z + 2 * b, q, roots);
+    }
+  }
+
+  // Completes the transform of a block of count values, count in the chain of
+  // stage sizes.
+  template <TDirection D>
+  static void Run(const TFastFourierTransform& t, double* z, std::size_t count) {
+    if (count <= LeafSize) {
+      Leaf<D>(t, z, count);
+      return;
+    }
+    const std::size_t q = count / 4;
+    for (std::size_t b = 0; b < 4; ++b)
+      Run<D>(t, z + 2 * b * q, q);
+    Radix4Block<D>(z, q, t.StageRoots(q));
+  }
+
+  // Separates the complex transform Z of the interleaved signal into the
+  // real spectrum X (forward) or builds Z from X (inverse), bin pairs k, n-k
+  // with W = exp(2*pi*i*k/N):
+  //   X[k] = E + W O, X[n-k] = conj(E - W O), E = (Z[k] + conj Z[n-k]) / 2,
+  //   O = -i (Z[k] - conj Z[n-k]) / 2; Z[n/2] = X[n/2].
+  template <TDirection D>
+  static void SplitPair(double* a, std::size_t n, std::size_t k, TCx w) {
+    double* pk = a + 2 * k;
+    double* pm = a + 2 * (n - k);
+    const TCx x = Load(pk);
+    const TCx y = Conj(Load(pm));
+    const TCx e = Half(x + y);
+    if constexpr (D == TDirection::Forward) {
+      const TCx t = MulNegI(Mul(Half(x - y), w));
+      Store(pk, e + t);
+      Store(pm, Conj(e - t));
+    } else {
+      const TCx t = MulI(MulConj(Half(x - y), w));
+      Store(pk, e + t);
+      Store(pm, Conj(e - t));
+    }
+  }
+
+  // The split table holds W^k for 0 <= k <= N/8; bin n/2 - k uses
+  // W^(n/2-k) = i conj(W^k).
+  template <TDirection D>
+  static void Split(const TFastFourierTransform& t, double* a) {
+    const std::size_t n = static_cast<std::size_t>(t.FSize) / 2;
+    const double* roots = t.FSplit.data();
+    for (std::size_t k = 1; 4 * k < n; ++k) {
+      const TCx w = Load(roots + 2 * k);
+      SplitPair<D>(a, n, k, w);
+      SplitPair<D>(a, n, n / 2 - k, MulI(Conj(w)));
+    }
+    if (n >= 4)
+      SplitPair<D>(a, n, n / 4, Load(roots + n / 2));
+  }
+};
+
+TFastFourierTransform::TFastFourierTransform(int order) {
+  if (order < MinOrder || order > MaxOrder)
+    throw TRavelinError("FFT order " + std::to_string(order) + " lies outside " +
+                        std::to_string(MinOrder) + " .. " + std::to_string(MaxOrder));
+  FOrder = order;
+  FSize = int32_t{1} << order;
+  FInverseScale = 2.0 / static_cast<double>(FSize);
+  const std::size_t N = static_cast<std::size_t>(FSize);
+  const std::size_t n = N / 2;
+
+  // exp(2*pi*i*j/N) for 0 <= j <= N/8, in extended precision, rounded once.
+  FSplit.resize(2 * (N / 8 + 1));
+  const long double step = 2 * std::numbers::pi_v<long double> / static_cast<long double>(N);
+  for (std::size_t j = 0; j <= N / 8; ++j) {
+    const long double angle = step * static_cast<long double>(j);
+    FSplit[2 * j] = static_cast<double>(std::cos(angle));
+    FSplit[2 * j + 1] = static_cast<double>(std::sin(angle));
+  }
+
+  FFirstSize = (order - 1) % 2 == 1 ? 2 : 4;
+  FStage.resize(n > FFirstSize ? 2 * ((n - FFirstSize) / 3) : 0);
+  for (std::size_t q = FFirstSize; q < n; q *= 4) {
+    double* roots = FStage.data() + 2 * ((q - FFirstSize) / 3);
+    const std::size_t stride = N / (4 * q);  // exp(2*pi*i*k/(4q)) = W^(k*stride)
+    for (std::size_t k = 0; k < q; ++k) {
+      const std::size_t j = k * stride;
+      const bool direct = j <= N / 8;
+      const double* w = FSplit.data() + 2 * (direct ? j : N / 4 - j);
+      roots[2 * k] = direct ? w[0] : w[1];  // cos x = sin(pi/2 - x)
+      roots[2 * k + 1] = direct ? w[1] : w[0];
+    }
+  }
+}
+
+const double* TFastFourierTransform::StageRoots(std::size_t q) const {
+  return FStage.data() + 2 * ((q - FFirstSize) / 3);
+}
+
+void TFastFourierTransform::Forward(double* data) const {
+  const std::size_t n = static_cast<std::size_t>(FSize) / 2;
+  BitReverse(data, FOrder - 1);
+  TStages::Run<TDirection::Forward>(*this, data, n);
+  TStages::Split<TDirection::Forward>(*this, data);
+  const double zero = data[0] + data[1];
+  data[1] = data[0] - data[1];
+  data[0] = zero;
+}
+
+void TFastFourierTransform::Inverse(double* data) const {
+  const std::size_t n = static_cast<std::size_t>(FSize) / 2;
+  const double even = 0.5 * (data[0] + data[1]);
+  data[1] = 0.5 * (data[0] - data[1]);
+  data[0] = even;
+  TStages::Split<TDirection::Inverse>(*this, data);
+  BitReverse(data, FOrder - 1);
+  TStages::Run<TDirection::Inverse>(*this, data, n);
+}
+
+void TFastFourierTransform::Multiply(double* a, const double* b) const {
+  a[0] *= b[0];
+  a[1] *= b[1];
+  for (int32_t j = 2; j < FSize; j += 2) {
+    const double re = a[j] * b[j] - a[j + 1] * b[j + 1];
+    a[j + 1] = a[j] * b[j + 1] + a[j + 1] * b[j];
+    a[j] = re;
+  }
+}
+
+void TFastFourierTransform::Divide(double* a, const double* b) const {
+  a[0] /= b[0];
+  a[1] /= b[1];
+  for (int32_t j = 2; j < FSize; j += 2) {
+    const double r = 1.0 / (b[j] * b[j] + b[j + 1] * b[j + 1]);
+    const double re = (a[j] * b[j] + a[j + 1] * b[j + 1]) * r;
+    a[j + 1] = (a[j + 1] * b[j] - a[j] * b[j + 1]) * r;
+    a[j] = re;
+  }
+}
+
+void TFastFourierTransform::Scale(double* data, double factor) const {
+  for (int32_t j = 0; j < FSize; ++j)
+    data[j] *= factor;
+}
+
+} // namespace ravelin

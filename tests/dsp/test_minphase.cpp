@@ -1,0 +1,104 @@
+#include "fft.h"
+#include "minphase.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+namespace ravelin {
+namespace {
+
+// Runs MinimumPhaseImpulse on the first values of an n-sample signal.
+std::vector<double> MinimumPhaseOf(const std::vector<double>& head, int order) {
+  const TFastFourierTransform fft(order);
+  std::vector<double> x(static_cast<std::size_t>(fft.Size()), 0.0);
+  std::copy(head.begin(), head.end(), x.begin());
+  std::vector<double> work(x.size() / 2 + 1);
+  MinimumPhaseImpulse(x.data(), fft.Size(), fft, work.data());
+  return x;
+}
+
+void ExpectStartsWith(const std::vector<double>& x, const std::vector<double>& head, double tolerance) {
+  for (std::size_t j = 0; j < x.size(); ++j)
+    EXPECT_NEAR(x[j], j < head.size() ? head[j] : 0.0, tolerance) << "sample " << j;
+}
+
+// The remaining error is the cepstral aliasing of a zero at radius 0.5,
+// about 0.5^(N/2) / (N/2).
+TEST(MinimumPhase, ReflectsZerosOutsideTheUnitCircleInward) {
+  ExpectStartsWith(MinimumPhaseOf({0.5, 1.0}, 5), {1.0, 0.5}, 1e-5);
+  ExpectStartsWith(MinimumPhaseOf({1.0, 0.5}, 5), {1.0, 0.5}, 1e-5);
+  // (1 - 2/z)(1 - 0.5/z) has the same magnitude as (2 - 1/z)(1 - 0.5/z).
+  ExpectStartsWith(MinimumPhaseOf({1.0, -2.5, 1.0}, 6), {2.0, -2.0, 0.5}, 1e-8);
+}
+
+TEST(MinimumPhase, DelayedImpulseMovesToTheStart) {
+  ExpectStartsWith(MinimumPhaseOf({0.0, 0.0, 0.0, 1.0}, 5), {1.0}, 1e-14);
+}
+
+TEST(MinimumPhase, SpectrumKeepsEveryMagnitudeAndReportsThemInWork) {
+  constexpr int order = 6;
+  const TFastFourierTransform fft(order);
+  const int32_t n = fft.Size();
+  std::vector<double> x(static_cast<std::size_t>(n), 0.0);
+  const double head[] = {0.3, -1.2, 0.8, 0.1, -0.4, 0.05};
+  std::copy(std::begin(head), std::end(head), x.begin());
+  fft.Forward(x.data());
+  x[0] = -2.0; // a negative value at 0 Hz comes back as its magnitude
+  const std::vector<double> spectrum = x;
+  std::vector<double> work(static_cast<std::size_t>(n / 2 + 1));
+  MinimumPhaseSpectrum(x.data(), n, fft, work.data());
+
+  EXPECT_EQ(x[0], 2.0);
+  EXPECT_EQ(work[0], 2.0);
+  EXPECT_EQ(x[1], std::fabs(spectrum[1]));
+  EXPECT_EQ(work[1], std::fabs(spectrum[1]));
+  for (int32_t k = 1; k < n / 2; ++k) {
+    const double before = std::hypot(spectrum[2 * k], spectrum[2 * k + 1]);
+    EXPECT_NEAR(work[static_cast<std::size_t>(k + 1)], before, 1e-15 * before) << k;
+    EXPECT_NEAR(std::hypot(x[2 * k], x[2 * k + 1]), before, 1e-14 * before) << k;
+  }
+}
+
+TEST(MinimumPhase, FlatSpectrumBecomesRealWithZeroPhase) {
+  constexpr int32_t n = 32;
+  const TFastFourierTransform fft(5);
+  std::vector<double> x(n);
+  x[0] = 3.0;
+  x[1] = -3.0;
+  for (std::size_t k = 1; k < n / 2; ++k) { // magnitude 3, phase varying
+    x[2 * k] = 3.0 * std::cos(0.7 * static_cast<double>(k));
+    x[2 * k + 1] = 3.0 * std::sin(0.7 * static_cast<double>(k));
+  }
+  std::vector<double> work(n / 2 + 1);
+  MinimumPhaseSpectrum(x.data(), n, fft, work.data());
+  for (std::size_t j = 0; j < n; ++j)
+    EXPECT_NEAR(x[j], (j < 2 || j % 2 == 0) ? 3.0 : 0.0, 1e-14) << j;
+}
+
+// A zero magnitude must not make the result non-finite: silence stays silence,
+// and an exact zero among other bins stays zero while the rest stays finite.
+TEST(MinimumPhase, ZeroMagnitudesGiveFiniteResults) {
+  const std::vector<double> silence = MinimumPhaseOf({}, 5);
+  for (const double v : silence)
+    EXPECT_EQ(v, 0.0);
+
+  constexpr int32_t n = 32;
+  const TFastFourierTransform fft(5);
+  std::vector<double> x(n, 1.0);
+  x[1] = 0.0;        // Nyquist
+  x[6] = x[7] = 0.0; // bin 3
+  std::vector<double> work(n / 2 + 1);
+  MinimumPhaseSpectrum(x.data(), n, fft, work.data());
+  for (const double v : x)
+    EXPECT_TRUE(std::isfinite(v));
+  EXPECT_EQ(x[1], 0.0);
+  EXPECT_EQ(x[6], 0.0);
+  EXPECT_EQ(std::fabs(x[7]), 0.0);
+  EXPECT_NEAR(std::hypot(x[4], x[5]), std::sqrt(2.0), 1e-14);
+}
+
+} // namespace
+} // namespace ravelin
