@@ -76,13 +76,16 @@ TCpuFlags ReadCpuFlags() {
   TCpuFlags flags;
 #if defined(__x86_64__)
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid_max(0, nullptr) < 1 || !__get_cpuid(1, &eax, &ebx, &ecx, &edx))
+  // The compilers' headers disagree on the signedness of __get_cpuid_max.
+  const auto maxLeaf = static_cast<unsigned>(__get_cpuid_max(0, nullptr));
+  const auto maxExtendedLeaf = static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr));
+  if (maxLeaf < 1 || !__get_cpuid(1, &eax, &ebx, &ecx, &edx))
     return flags;
   flags.MMX = (edx & (1u << 23)) != 0;
   if (!flags.MMX)
     return flags;
   flags.SSE = (edx & (1u << 25)) != 0;
-  if (__get_cpuid_max(0x80000000u, nullptr) >= 0x80000001u &&
+  if (maxExtendedLeaf >= 0x80000001u &&
       __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx))
     flags.ThreeDNow = (edx & (1u << 31)) != 0;
 #endif

@@ -46,8 +46,9 @@ std::vector<long double> ReferenceForward(const std::vector<double>& x) {
     long double re = 0, im = 0;
     for (std::size_t j = 0; j < n; ++j) {
       const std::size_t m = (j * k) % n;
-      re += x[j] * roots.Cos[m];
-      im += x[j] * roots.Sin[m];
+      const auto value = static_cast<long double>(x[j]);
+      re += value * roots.Cos[m];
+      im += value * roots.Sin[m];
     }
     if (k == 0)
       packed[0] = re;
@@ -67,10 +68,11 @@ std::vector<long double> ReferenceInverse(const std::vector<double>& packed) {
   const TRootTable roots(n);
   std::vector<long double> x(n);
   for (std::size_t j = 0; j < n; ++j) {
-    long double sum = (packed[0] + ((j % 2 == 0) ? packed[1] : -packed[1])) / 2;
+    long double sum = static_cast<long double>(packed[0] + ((j % 2 == 0) ? packed[1] : -packed[1])) / 2;
     for (std::size_t k = 1; k < n / 2; ++k) {
       const std::size_t m = (j * k) % n;
-      sum += packed[2 * k] * roots.Cos[m] + packed[2 * k + 1] * roots.Sin[m];
+      sum += static_cast<long double>(packed[2 * k]) * roots.Cos[m] +
+             static_cast<long double>(packed[2 * k + 1]) * roots.Sin[m];
     }
     x[j] = sum;
   }
@@ -81,7 +83,7 @@ std::vector<long double> ReferenceInverse(const std::vector<double>& packed) {
 double RelativeError(const std::vector<double>& result, const std::vector<long double>& reference) {
   long double error = 0, norm = 0;
   for (std::size_t i = 0; i < result.size(); ++i) {
-    const long double d = result[i] - reference[i];
+    const long double d = static_cast<long double>(result[i]) - reference[i];
     error += d * d;
     norm += reference[i] * reference[i];
   }
@@ -165,8 +167,8 @@ TEST(FastFourierTransform, KnownTransformsAtOrder22) {
   worst = std::fabs(x[0] - 1.0) + std::fabs(x[1] + 1.0);
   for (std::size_t k = 1; k < n / 2; ++k) {
     const long double angle = step * static_cast<long double>((delay * k) % n);
-    worst = std::max({worst, static_cast<double>(std::fabs(x[2 * k] - std::cos(angle))),
-                      static_cast<double>(std::fabs(x[2 * k + 1] - std::sin(angle)))});
+    worst = std::max({worst, static_cast<double>(std::fabs(static_cast<long double>(x[2 * k]) - std::cos(angle))),
+                      static_cast<double>(std::fabs(static_cast<long double>(x[2 * k + 1]) - std::sin(angle)))});
   }
   EXPECT_LE(worst, ErrorBound(order));
 
@@ -202,7 +204,7 @@ TEST(FastFourierTransform, RoundTripAtOrder20RestoresTheSignal) {
 TEST(FastFourierTransform, MultiplyOfSpectraIsCircularConvolution) {
   constexpr int order = 6;
   const TFastFourierTransform fft(order);
-  const std::size_t n = fft.Size();
+  const auto n = static_cast<std::size_t>(fft.Size());
   const std::vector<double> x = RandomSignal(n, 11), h = RandomSignal(n, 12);
   std::vector<double> a = x, b = h;
   fft.Forward(a.data());
