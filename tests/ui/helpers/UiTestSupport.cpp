@@ -1,0 +1,52 @@
+#include "UiTestSupport.h"
+
+#include <QFile>
+#include <QSettings>
+
+namespace ravelin::test {
+
+TScriptedDesktop::TScriptedDesktop() { SetDesktop(this); }
+
+TScriptedDesktop::~TScriptedDesktop() { SetDesktop(nullptr); }
+
+bool TScriptedDesktop::ShowMessageBox(QWidget* /*parent*/, const QString& caption,
+                                      const QString& text, TMessageIcon icon,
+                                      TMessageButtons buttons) {
+  Messages.push_back({caption, text, icon, buttons});
+  return OnMessage ? OnMessage(Messages.back()) : true;
+}
+
+QStringList TScriptedDesktop::AskFiles(QWidget* /*parent*/, const TFileDialogRequest& request) {
+  FileRequests.push_back(request);
+  return FileAnswers.isEmpty() ? QStringList() : FileAnswers.takeFirst();
+}
+
+void TScriptedDesktop::OpenDocument(const QUrl& url) { OpenedDocuments << url; }
+
+TTemporarySettings::TTemporarySettings() {
+  for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+    QSettings::setPath(format, QSettings::UserScope, UserFolder());
+    QSettings::setPath(format, QSettings::SystemScope, SystemFolder());
+  }
+}
+
+QString TTemporarySettings::UserFolder() const { return Folder.filePath(QStringLiteral("user")); }
+
+QString TTemporarySettings::SystemFolder() const {
+  return Folder.filePath(QStringLiteral("system"));
+}
+
+void TTemporarySettings::WriteSystemValue(const QString& name, const QString& text) const {
+  QSettings settings(QSettings::SystemScope, QStringLiteral("Quorvant"),
+                     QStringLiteral("Quorvant Ravelin"));
+  settings.setValue(name, text);
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+    qFatal("cannot write the test file %s", qPrintable(path));
+  }
+}
+
+} // namespace ravelin::test

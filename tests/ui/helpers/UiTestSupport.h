@@ -1,0 +1,64 @@
+// Test support for the windows: a scripted desktop that answers message boxes
+// and file dialogs and records what was asked, and a settings store redirected
+// to a fresh temporary folder.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "Desktop.h"
+
+namespace ravelin::test {
+
+struct TMessageRecord {
+  QString Caption;
+  QString Text;
+  TMessageIcon Icon = TMessageIcon::Warning;
+  TMessageButtons Buttons = TMessageButtons::Ok;
+};
+
+// Installed for its lifetime. Message boxes are answered by OnMessage (Yes by
+// default); file dialogs by the queued answers (cancel when none is left).
+class TScriptedDesktop final : public TDesktop {
+public:
+  TScriptedDesktop();
+  ~TScriptedDesktop() override;
+  TScriptedDesktop(const TScriptedDesktop&) = delete;
+  TScriptedDesktop& operator=(const TScriptedDesktop&) = delete;
+
+  bool ShowMessageBox(QWidget* parent, const QString& caption, const QString& text,
+                      TMessageIcon icon, TMessageButtons buttons) override;
+  QStringList AskFiles(QWidget* parent, const TFileDialogRequest& request) override;
+  void OpenDocument(const QUrl& url) override;
+
+  std::function<bool(const TMessageRecord&)> OnMessage;
+  QList<QStringList> FileAnswers;
+  std::vector<TMessageRecord> Messages;
+  std::vector<TFileDialogRequest> FileRequests;
+  QList<QUrl> OpenedDocuments;
+};
+
+// Points both settings scopes at a new temporary folder for its lifetime.
+class TTemporarySettings {
+public:
+  TTemporarySettings();
+  QString UserFolder() const;
+  QString SystemFolder() const;
+  // Writes a value straight into the system scope (as an installer would).
+  void WriteSystemValue(const QString& name, const QString& text) const;
+
+private:
+  QTemporaryDir Folder;
+};
+
+// Creates a file with the given bytes (folders must exist).
+void WriteFile(const QString& path, const QByteArray& bytes = {});
+
+} // namespace ravelin::test
