@@ -1,0 +1,175 @@
+#include "cutfilter.h"
+
+#include "bifilters.h"
+#include "buffers.h"
+#include "errors.h"
+#include "fltresponses.h"
+#include "minphase.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace ravelin {
+namespace {
+
+// Sizes of the design for one sample rate.
+struct TCutGeometry {
+  double Half;      // half the window length (samples)
+  uint32_t Length;  // K = 2 * trunc(Half)
+  int Order;        // log2 N1, N1 = smallest power of two not below K
+  uint32_t Size;    // N1
+};
+
+void CheckSetting(int32_t sampleRate, int slopeIndex) {
+  if (slopeIndex < 0 || slopeIndex > CutSlopeMax)
+    throw TRavelinError("Cut slope index out of range");
+  if (sampleRate < MinCutSampleRate)
+    throw TRavelinError("Sample rate too low for the cut filters");
+}
+
+TCutGeometry Geometry(int32_t sampleRate) {
+  TCutGeometry g;
+  g.Half = static_cast<double>(sampleRate) * 65000.0 / 44100.0 * 0.5;
+  g.Length = 2 * static_cast<uint32_t>(g.Half);
+  g.Order = BitLength(g.Length - 1);
+  g.Size = uint32_t{1} << g.Order;
+  return g;
+}
+
+// Index of the bin nearest to frequency (ties to even), at most n/2.
+uint32_t CornerBin(double frequency, int32_t sampleRate, uint32_t n) {
+  const double half = static_cast<double>(n / 2);
+  const double bin = std::nearbyint(frequency * 2.0 / static_cast<double>(sampleRate) * half);
+  return static_cast<uint32_t>(std::min(bin, half));
+}
+
+void ApplySection(double* w, uint32_t n, TBiquadKind kind, double corner, int32_t sampleRate) {
+  const TBiquadCoefficients c =
+      DesignBiquad(kind, static_cast<float>(CutPrototypeCorner), CutQ, static_cast<float>(sampleRate));
+  CutResponse(w, w + n / 2 + 1, n / 2 + 1, corner, CutPrototypeCorner, c);
+}
+
+// Magnitudes w[0 .. n/2] raised to p, as a zero-phase packed spectrum.
+void PackZeroPhase(double* w, uint32_t n, int p) {
+  const double nyquist = std::pow(w[n / 2], p);
+  for (uint32_t k = n / 2; k-- > 0;) {
+    w[2 * k] = std::pow(w[k], p);
+    w[2 * k + 1] = 0.0;
+  }
+  w[1] = nyquist;
+}
+
+// Zero-phase kernel (centred on sample 0, wrapping) -> centred on n/2, scaled.
+void CentreAndScale(double* w, uint32_t n, double scale) {
+  for (uint32_t k = 0; k < n / 2; ++k) {
+    const double first = w[k];
+    w[k] = w[n / 2 + k] * scale;
+    w[n / 2 + k] = first * scale;
+  }
+}
+
+// Moves the central K samples to the start under a Hann window of length
+// 2 * half, which is 1 at the kernel's centre.
+void WindowKernel(double* w, const TCutGeometry& g) {
+  const uint32_t t = (g.Size - g.Length) / 2;
+  for (uint32_t s = 0; s < g.Length; ++s)
+    w[s] = (0.5 * std::cos(static_cast<double>(s) * std::numbers::pi / g.Half + std::numbers::pi) + 0.5) * w[t + s];
+}
+
+} // namespace
+
+uint32_t CutKernelLength(int32_t sampleRate) { return Geometry(sampleRate).Length; }
+
+void CutMagnitudes(double* w, uint32_t n, int32_t sampleRate, double lowCut, double highCut, int slopeIndex) {
+  FillDoubles(w, n / 2 + 1, 1.0);
+  if (slopeIndex == CutSlopeMax) {
+    if (lowCut > 0.0)
+      ZeroDoubles(w, CornerBin(lowCut, sampleRate, n) + 1);
+    if (highCut > 0.0) {
+      const uint32_t j = CornerBin(highCut, sampleRate, n);
+      ZeroDoubles(w + j, n / 2 + 1 - j);
+    }
+    return;
+  }
+  if (lowCut > 0.0)
+    ApplySection(w, n, TBiquadKind::HighPass, lowCut, sampleRate);
+  if (highCut > 0.0)
+    ApplySection(w, n, TBiquadKind::LowPass, highCut, sampleRate);
+}
+
+std::vector<float> DesignCutKernel(int32_t sampleRate, double lowCut, double highCut, int slopeIndex) {
+  CheckSetting(sampleRate, slopeIndex);
+  const TCutGeometry g = Geometry(sampleRate);
+  const uint32_t n1 = g.Size, n2 = 2 * g.Size;
+  // [0, n2): spectra and kernels; [n2, n2 + n1]: magnitude work area.
+  std::vector<double> w(3 * static_cast<size_t>(n1) + 1);
+  {
+    const TFastFourierTransform fft(g.Order);
+    CutMagnitudes(w.data(), n1, sampleRate, lowCut, highCut, slopeIndex);
+    PackZeroPhase(w.data(), n1, slopeIndex == CutSlopeMax ? 1 : slopeIndex + 1);
+    fft.Inverse(w.data());
+    CentreAndScale(w.data(), n1, fft.InverseScale());
+  }
+  WindowKernel(w.data(), g);
+  ZeroDoubles(w.data() + g.Length, n2 - g.Length);
+  {
+    const TFastFourierTransform fft(g.Order + 1);
+    MinimumPhaseImpulse(w.data(), static_cast<int32_t>(n2), fft, w.data() + n2);
+  }
+  std::vector<float> kernel(g.Length);
+  DoublesToFloats(w.data(), kernel.data(), g.Length);
+  return kernel;
+}
+
+void CutFilterSink(const double* output, int32_t count, void* context) {
+  auto& out = *static_cast<TCutFilterOutput*>(context);
+  if (out.SkipCount >= count) {
+    out.SkipCount -= count;
+    return;
+  }
+  if (output)
+    output += out.SkipCount;
+  count -= out.SkipCount;
+  out.SkipCount = 0;
+  const auto n = static_cast<size_t>(count);
+  if (output)
+    std::memcpy(out.WritePosition, output, n * sizeof(double));
+  else
+    std::fill_n(out.WritePosition, n, 0.0);
+  out.WritePosition += n;
+}
+
+TCutFilter::TCutFilter(int32_t sampleRate, double lowCut, double highCut, int slopeIndex)
+    : FSampleRate(sampleRate), FLowCut(lowCut), FHighCut(highCut), FSlopeIndex(slopeIndex),
+      FKernel(DesignCutKernel(sampleRate, lowCut, highCut, slopeIndex)),
+      FManager(BitLength(static_cast<uint32_t>(FKernel.size())) - 3, 8), FFFT(FManager.BlockOrder() + 1),
+      FResponse(FManager, FFFT), FConvolver(FManager, FResponse, FFFT),
+      FZeros(static_cast<size_t>(FConvolver.Latency()), 0.0) {
+  FResponse.SetKernel(FKernel.data(), static_cast<uint32_t>(FKernel.size()));
+}
+
+bool TCutFilter::Matches(int32_t sampleRate, double lowCut, double highCut, int slopeIndex) const {
+  return sampleRate == FSampleRate && lowCut == FLowCut && highCut == FHighCut && slopeIndex == FSlopeIndex;
+}
+
+void TCutFilter::Apply(double* samples, int32_t count) {
+  if (count <= 0)
+    return;
+  FConvolver.Reset();
+  TCutFilterOutput out{samples, FConvolver.Latency()};
+  FConvolver.Process(samples, count, CutFilterSink, &out);
+  // The latency is shorter than the kernel, so one piece of zeros flushes.
+  FConvolver.Process(FZeros.data(), FConvolver.Latency(), CutFilterSink, &out);
+}
+
+void ApplyCutFilters(double* samples, int32_t count, int32_t sampleRate, double lowCut, double highCut,
+                     int slopeIndex) {
+  CheckSetting(sampleRate, slopeIndex);
+  if (lowCut <= 0.0 && highCut <= 0.0)
+    return;
+  TCutFilter(sampleRate, lowCut, highCut, slopeIndex).Apply(samples, count);
+}
+
+} // namespace ravelin
