@@ -145,7 +145,7 @@ TBytes Comm(int16_t channels, uint32_t frames, int16_t bits, double rate, const 
   b.BE(rate == 0.0 ? 0 : static_cast<uint64_t>(16383 + exponent - 1), 2).BE(rate == 0.0 ? 0 : m, 8);
   if (!compression.empty())
     b.Code(compression).LE(0, 2); // type, then an empty name (count byte and pad)
-  return b.Bytes;
+  return AiffChunk("COMM", b.Bytes);
 }
 
 TBytes Ssnd(uint32_t offset, const TBytes& sound)

@@ -45,7 +45,7 @@ TBytes SamplerBody(int32_t loopCount, const std::vector<std::pair<uint32_t, uint
 TBytes Wave64Chunk(const std::string& code, const TBytes& body);
 TBytes Wave64(const std::vector<TBytes>& chunks);
 
-// AIFF: "FORM" size form type chunks; COMM body with the rate as extended.
+// AIFF: "FORM" size form type chunks; a COMM chunk with the rate as extended.
 TBytes AiffChunk(const std::string& id, const TBytes& body);
 TBytes Aiff(const std::string& formType, const std::vector<TBytes>& chunks);
 TBytes Comm(int16_t channels, uint32_t frames, int16_t bits, double rate,
