@@ -181,8 +181,9 @@ TEST(WavWriter, LifecycleAndFailures)
     } catch (const TRavelinError& e) {
       EXPECT_STREQ(e.what(), "011 - File write error");
     }
-    if (frames == 100000) // the failed write left it open; Close fails the same way
+    if (frames == 100000) { // the failed write left it open; Close fails the same way
       EXPECT_THROW(full.Close(), TRavelinError);
+    }
     EXPECT_FALSE(full.IsOpen());
   }
   {
