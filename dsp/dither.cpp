@@ -1,0 +1,100 @@
+#include "dither.h"
+
+#include "errors.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace ravelin {
+
+namespace {
+
+// Milliseconds since local midnight.
+int64_t LocalMillisecondOfDay() {
+  using namespace std::chrono;
+  const auto now = system_clock::now();
+  const std::time_t seconds = system_clock::to_time_t(now);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &seconds);
+#else
+  localtime_r(&seconds, &local);
+#endif
+  const auto milliseconds = duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  return (int64_t{local.tm_hour} * 3600 + local.tm_min * 60 + local.tm_sec) * 1000 + milliseconds;
+}
+
+// The time of day as a fraction of the day, scaled to 0 .. 999999999.
+uint32_t SeedFromClock() {
+  constexpr double MillisecondsPerDay = 86400000.0;
+  return static_cast<uint32_t>(std::lround(static_cast<double>(LocalMillisecondOfDay()) / MillisecondsPerDay * 1e9));
+}
+
+// Low 24 bits of the next state of the linear congruential generator.
+inline uint32_t NextRandom(uint32_t& seed) {
+  seed = seed * 30013u + 30011u;
+  return seed & 0xFFFFFFu;
+}
+
+// Nearest integer, ties to even, whatever the rounding mode of the moment.
+inline double RoundHalfEven(double v) {
+  double r = std::floor(v);
+  const double fraction = v - r; // exact below 2^52
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(r, 2.0) != 0.0))
+    r += 1.0;
+  return r;
+}
+
+} // namespace
+
+TOutputDither::TOutputDither() : TOutputDither(SeedFromClock()) {}
+
+TOutputDither::TOutputDither(uint32_t seed) : FSeed(seed) { SetBits(16, 0); }
+
+void TOutputDither::SetBits(int32_t bits, int32_t shift) {
+  if (bits < 2 || bits > 32 || shift < 0 || bits + shift > 32)
+    throw TRavelinError("Dither word length " + std::to_string(bits) + " with shift " + std::to_string(shift) +
+                        " does not fit 32 bits");
+  FBits = bits;
+  FShift = shift;
+  FScale = std::ldexp(1.0, bits - 1);
+  FMaxValue = static_cast<int32_t>((int64_t{1} << (bits - 1)) - 1);
+  FMinValue = static_cast<int32_t>(-(int64_t{1} << (bits - 1)));
+}
+
+void TOutputDither::Process(float* const* channels, int32_t channelCount, int32_t sampleCount) {
+  const double maxValue = FMaxValue;
+  const double minValue = FMinValue;
+  // The shift is applied to the unsigned bit pattern, which wraps like the
+  // hardware does; the range check above keeps the result within 32 bits.
+  const auto shift = static_cast<uint32_t>(FShift);
+  for (int32_t c = 0; c < channelCount; ++c) {
+    float* samples = channels[c];
+    for (int32_t i = 0; i < sampleCount; ++i) {
+      const uint32_t r1 = NextRandom(FSeed);
+      const uint32_t r2 = NextRandom(FSeed);
+      // Triangular over -1 .. +1 in steps of 2^-24.
+      const double noise = static_cast<double>(static_cast<int32_t>(r1 + r2) - 16777216) * 0x1p-24;
+      const double x = static_cast<double>(samples[i]);
+      // Exact in double: the sample has 24 significant bits and the scale is a
+      // power of two, so within the output range v needs at most 53 bits. A NaN
+      // sample counts as silence; infinities saturate below.
+      const double v = std::isnan(x) ? noise : x * FScale + noise;
+      const double rounded = RoundHalfEven(v);
+      int32_t q;
+      if (rounded > maxValue)
+        q = FMaxValue;
+      else if (rounded < minValue)
+        q = FMinValue;
+      else
+        q = static_cast<int32_t>(rounded);
+      const uint32_t code = static_cast<uint32_t>(q) << shift;
+      std::memcpy(&samples[i], &code, sizeof code);
+    }
+  }
+}
+
+} // namespace ravelin
