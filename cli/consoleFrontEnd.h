@@ -1,0 +1,57 @@
+// The batch driver's front end on a terminal: progress on stderr (a line per
+// file, or a live bar when stderr is a terminal), errors with the engine's
+// message, the per-file question answered from --stop-on-error, and counts for
+// the summary line.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "frontEnd.h"
+#include "scan.h"
+
+namespace ravelin {
+
+// Message texts of the engine use "\r" as the line break; the terminal gets "\n".
+std::string ConsoleText(std::string text);
+
+class TConsoleFrontEnd : public TBatchFrontEnd, public TScanObserver {
+public:
+  TConsoleFrontEnd(int totalFiles, bool stopOnError);
+
+  void RunStarted(int count) override;
+  void RunEnded() override;
+  void ShowProgress(const std::string& fileName, int position, int count) override;
+  void HandlePendingEvents() override {}
+  bool CancelRequested() override { return false; }
+  bool AskYesNo(const std::string& text) override;
+  void ShowMessage(const std::string& text) override;
+  void FileDone(const std::string& recordingPath, TFileOutcome outcome,
+                const std::string& outputPath) override;
+  void FileFailed(const std::string& recordingPath, const std::string& message) override;
+
+  void FolderEntered(const std::string& /*folder*/) override {}
+  void ShowError(const std::string& text) override;
+
+  // "processed N, skipped N, failed N" (and the files not reached).
+  void PrintSummary();
+  bool Stopped() const { return FStopped; }
+  int Failed() const { return FFailed; }
+
+private:
+  // The live bar below the file lines (terminal only).
+  void DrawBar(int done);
+  void EndLiveLine();
+
+  int FTotal;             // files over all runs of the command
+  int FStarted = 0;       // files announced so far
+  bool FStopOnError;
+  bool FLive;             // stderr is a terminal: one rewritten progress line
+  bool FLineOpen = false; // the live line waits for its end
+  bool FStopped = false;  // a failure ended the work
+  int FProcessed = 0;
+  int FSkipped = 0;
+  int FFailed = 0;
+};
+
+} // namespace ravelin

@@ -1,0 +1,172 @@
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "batch.h"
+#include "commands.h"
+#include "consoleFrontEnd.h"
+#include "errors.h"
+#include "outputStage.h"
+#include "processOptions.h"
+#include "scan.h"
+
+namespace ravelin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TDeconvolveArgs {
+  TOptionControls Controls;
+  std::string OutDir;            // empty: beside each recording
+  bool Recurse = false;
+  bool StopOnError = false;
+  bool Help = false;
+  std::vector<std::string> Inputs;
+};
+
+// Recordings found in one place, and that place (the root of their relative
+// output paths).
+struct TFileGroup {
+  std::string Root;              // ends with '/' or is empty
+  std::vector<std::string> Files;
+};
+
+int BitDepthIndex(const std::string& text) {
+  if (text == "16") return 0;
+  if (text == "24") return 1;
+  if (text == "32") return 2;
+  if (text == "float") return BitDepthIndexFloat;
+  throw TUsageError("invalid value '" + text + "' for --bits");
+}
+
+int SlopeIndex(const std::string& text) {
+  if (text == "max") return 8;
+  const int decibels = ParseIntegerOption("--slope", text, 12, 96);
+  if (decibels % 12 != 0)
+    throw TUsageError("invalid value '" + text + "' for --slope");
+  return decibels / 12 - 1;
+}
+
+// Sets a check box and its text from an option's value.
+void SetChecked(bool& box, std::string& text, const std::string& value) {
+  box = true;
+  text = value;
+}
+
+// Handles one option; false when the name is not an option of this command.
+bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& args) {
+  TOptionControls& c = args.Controls;
+  if (name == "--tone") c.TestTone = list.Value(name);
+  else if (name == "--out") args.OutDir = list.Value(name);
+  else if (name == "--bits") c.BitDepthIndex = BitDepthIndex(list.Value(name));
+  else if (name == "--volume") SetChecked(c.Volume, c.VolumeText, list.Value(name));
+  else if (name == "--silence") SetChecked(c.PreSilence, c.PreSilenceText, list.Value(name));
+  else if (name == "--low-cut") SetChecked(c.LowCut, c.LowCutText, list.Value(name));
+  else if (name == "--high-cut") SetChecked(c.HighCut, c.HighCutText, list.Value(name));
+  else if (name == "--slope") c.CutSlopeIndex = SlopeIndex(list.Value(name));
+  else {
+    list.NoValue(name);
+    if (name == "--reversed") c.Reversed = true;
+    else if (name == "--min-phase") c.MinPhase = true;
+    else if (name == "--normalize") c.Normalize = true;
+    else if (name == "--no-suffix") c.NoRename = true;
+    else if (name == "--reprocess") c.Ignore = false;
+    else if (name == "--recurse") args.Recurse = true;
+    else if (name == "--stop-on-error") args.StopOnError = true;
+    else if (name == "--help" || name == "-h") args.Help = true;
+    else return false;
+  }
+  return true;
+}
+
+TDeconvolveArgs ParseArguments(TArgumentList& list) {
+  TDeconvolveArgs args;
+  while (!list.AtEnd()) {
+    const std::string argument = list.Next();
+    if (argument.starts_with("-") && argument.size() > 1) {
+      if (!ParseOption(argument, list, args))
+        throw TUsageError("unknown option '" + argument + "'");
+    } else {
+      args.Inputs.push_back(argument);
+    }
+  }
+  if (args.Help)
+    return args;
+  if (args.Controls.Volume && args.Controls.Normalize)
+    throw TUsageError("--volume and --normalize exclude each other");
+  if (args.Inputs.empty())
+    throw TUsageError("no INPUT given");
+  return args;
+}
+
+std::string WithSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '/')
+    folder += '/';
+  return folder;
+}
+
+// A folder input is scanned; a file input counts as found in its own folder.
+TFileGroup GatherInput(const std::string& input, bool recurse, TConsoleFrontEnd& console) {
+  std::error_code error;
+  const fs::file_status status = fs::status(input, error);
+  if (fs::is_directory(status)) {
+    TFileGroup group{WithSlash(input), {}};
+    if (!ScanFolder(group.Root, group.Files, console, recurse))
+      throw TUsageError("cannot scan folder '" + input + "'");
+    SortFileList(group.Files);
+    return group;
+  }
+  if (!fs::exists(status))
+    throw TUsageError("no such file or folder '" + input + "'");
+  return TFileGroup{FolderOf(input), {input}};
+}
+
+int CountFiles(const std::vector<TFileGroup>& groups) {
+  size_t count = 0;
+  for (const TFileGroup& group : groups)
+    count += group.Files.size();
+  return static_cast<int>(count);
+}
+
+int Deconvolve(const TDeconvolveArgs& args) {
+  TConsoleFrontEnd scanConsole(0, args.StopOnError);
+  std::vector<TFileGroup> groups;
+  for (const std::string& input : args.Inputs)
+    groups.push_back(GatherInput(input, args.Recurse, scanConsole));
+
+  TOptionControls controls = args.Controls;
+  controls.FileListEmpty = CountFiles(groups) == 0;
+  TProcessOptions options;
+  const TValidationResult validation = ValidateOptions(controls, options);
+  if (!validation.Ok) {
+    std::fprintf(stderr, "ravelin-cli: %s\n", ConsoleText(validation.Message).c_str());
+    return 2;
+  }
+  TConsoleFrontEnd console(CountFiles(groups), args.StopOnError);
+  TProcessWorkspace workspace;
+  if (!LoadTestTone(workspace, options, console))
+    return 2;
+  for (const TFileGroup& group : groups) {
+    options.ScanFolder = group.Root;
+    options.OutFolder = args.OutDir.empty() ? group.Root : WithSlash(args.OutDir);
+    RunBatch(group.Files, options, workspace, console);
+    if (console.Stopped())
+      break;
+  }
+  console.PrintSummary();
+  return console.Failed() > 0 ? 1 : 0;
+}
+
+} // namespace
+
+int RunDeconvolveCommand(TArgumentList& arguments) {
+  const TDeconvolveArgs args = ParseArguments(arguments);
+  if (args.Help) {
+    PrintHelp();
+    return 0;
+  }
+  return Deconvolve(args);
+}
+
+} // namespace ravelin
