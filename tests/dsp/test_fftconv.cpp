@@ -194,7 +194,7 @@ TEST(SpectrumKernels, StoreRoundTripKeepsEndsExactAndRoundsBins) {
     k.StoreToPack(back.data(), M, store.Data());
     EXPECT_EQ(back[0], packed[0]) << VariantName(variant);
     EXPECT_EQ(back[1], packed[1]) << VariantName(variant);
-    for (int32_t i = 2; i < 2 * M; ++i)
+    for (size_t i = 2; i < 2 * M; ++i)
       EXPECT_EQ(back[i], static_cast<double>(static_cast<float>(packed[i]))) << VariantName(variant) << i;
   }
 }
@@ -218,7 +218,7 @@ TEST(SpectrumKernels, ProductsMatchComplexArithmetic) {
     EXPECT_EQ(product[0], x[0] * h[0]);
     EXPECT_EQ(product[1], x[1] * h[1]);
     EXPECT_EQ(sum[1], a[1] + x[1] * h[1]);
-    for (int32_t bin = 1; bin < M; ++bin) {
+    for (size_t bin = 1; bin < M; ++bin) {
       const std::complex<double> xv(single(x[2 * bin]), single(x[2 * bin + 1]));
       const std::complex<double> hv(single(h[2 * bin]), single(h[2 * bin + 1]));
       const std::complex<double> av(single(a[2 * bin]), single(a[2 * bin + 1]));
