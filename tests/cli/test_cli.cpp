@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "wavReader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TCliResult {
+  int Status = -1;
+  std::string Errors;  // stderr
+};
+
+class Cli : public ::testing::Test {
+protected:
+  std::string Dir;
+
+  void SetUp() override {
+    Dir = (fs::temp_directory_path() / ("ravelin-cli-" + std::to_string(std::random_device()()))).string() + "/";
+    fs::create_directories(Dir + "rec/sub");
+  }
+  void TearDown() override { fs::remove_all(Dir); }
+
+  TCliResult Run(const std::string& arguments) const {
+    const std::string command = "cd '" + Dir + "' && '" RAVELIN_CLI_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    std::stringstream errors;
+    errors << std::ifstream(Dir + "stderr.txt").rdbuf();
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, errors.str()};
+  }
+
+  // A test tone, and recordings that are copies of it (long enough with pre-silence).
+  void MakeMeasurement() {
+    ASSERT_EQ(Run("sweep tone.wav --rate 8000 --duration 0.25 --bits float").Status, 0);
+    fs::copy_file(Dir + "tone.wav", Dir + "rec/a.wav");
+    fs::copy_file(Dir + "tone.wav", Dir + "rec/sub/b.WAV");
+  }
+};
+
+TEST_F(Cli, DeconvolvesFoldersIntoMirroredOutputs) {
+  MakeMeasurement();
+  const TCliResult result = Run("deconvolve --tone tone.wav --silence 0.1 --bits float --recurse --out out rec");
+  EXPECT_EQ(result.Status, 0) << result.Errors;
+  EXPECT_NE(result.Errors.find("[1/2] a.wav\n"), std::string::npos) << result.Errors;
+  EXPECT_NE(result.Errors.find("[2/2] b.WAV\n"), std::string::npos);
+  EXPECT_NE(result.Errors.find("processed 2, skipped 0, failed 0"), std::string::npos);
+  ravelin::TWAVReader output(Dir + "out/sub/b_rv.wav");
+  EXPECT_EQ(output.FrameCount(), 1601);  // R + P - T + 1 with P = 1600
+  EXPECT_EQ(output.ProductTag(), "Ravelin");
+
+  // Own outputs are skipped by default.
+  const TCliResult again = Run("deconvolve --tone tone.wav --silence 0.1 out/sub/b_rv.wav");
+  EXPECT_EQ(again.Status, 0);
+  EXPECT_NE(again.Errors.find("processed 0, skipped 1, failed 0"), std::string::npos);
+}
+
+TEST_F(Cli, FailuresGiveStatusOneAndStopOnErrorStops) {
+  MakeMeasurement();
+  std::ofstream(Dir + "rec/0bad.wav") << "not audio";
+  TCliResult result = Run("deconvolve --tone tone.wav --silence 0.1 rec");
+  EXPECT_EQ(result.Status, 1);
+  EXPECT_NE(result.Errors.find("ravelin-cli: error: rec/0bad.wav: 0"), std::string::npos) << result.Errors;
+  EXPECT_NE(result.Errors.find("processed 1, skipped 0, failed 1"), std::string::npos);
+
+  result = Run("deconvolve --tone tone.wav --silence 0.1 --stop-on-error --reprocess rec");
+  EXPECT_EQ(result.Status, 1);
+  EXPECT_NE(result.Errors.find("processed 0, skipped 0, failed 1, not reached 2"), std::string::npos) << result.Errors;
+}
+
+TEST_F(Cli, UsageAndValidationErrorsGiveStatusTwoWithTheEngineTexts) {
+  MakeMeasurement();
+  TCliResult result = Run("deconvolve --tone tone.wav --silence -1 rec");
+  EXPECT_EQ(result.Status, 2);
+  EXPECT_EQ(result.Errors, "ravelin-cli: Invalid pre silence value specified!\n");
+  result = Run("deconvolve --tone tone.wav --low-cut 100 --high-cut 50 rec");
+  EXPECT_EQ(result.Status, 2);
+  EXPECT_EQ(result.Errors,
+            "ravelin-cli: Invalid High Cut value specified!\n\n(should be Hertz cutoff frequency above Low Cut)\n");
+  EXPECT_EQ(Run("deconvolve rec").Errors, "ravelin-cli: Please select test tone file first!\n");
+  EXPECT_EQ(Run("deconvolve --tone tone.wav rec/sub/nothing-here").Status, 2);
+  EXPECT_EQ(Run("deconvolve --tone tone.wav --slope 13 rec").Status, 2);
+  EXPECT_EQ(Run("deconvolve --tone tone.wav --volume 3 --normalize rec").Status, 2);
+  EXPECT_EQ(Run("deconvolve --tone missing.wav rec").Status, 2);
+  EXPECT_EQ(Run("frobnicate").Status, 2);
+  EXPECT_EQ(Run("sweep x.wav --channels quad").Status, 2);
+  EXPECT_EQ(Run("sweep x.wav --duration 0").Status, 2);
+}
+
+TEST_F(Cli, SweepWritesTheRequestedFormat) {
+  ASSERT_EQ(Run("sweep s.wav --rate 48000 --bits 16 --channels left --duration 0.5 --fade").Status, 0);
+  ravelin::TWAVReader sweep(Dir + "s.wav");
+  EXPECT_EQ(sweep.SampleRate(), 48000);
+  EXPECT_EQ(sweep.BitsPerSample(), 16);
+  EXPECT_EQ(sweep.Channels(), 2);
+  EXPECT_EQ(sweep.FrameCount(), 24000);
+}
+
+TEST_F(Cli, HelpDocumentsEveryOption) {
+  ASSERT_EQ(Run("--help").Status, 0);
+  std::stringstream help;
+  help << std::ifstream(Dir + "stdout.txt").rdbuf();
+  for (const char* option : {"--tone", "--out", "--bits", "--reversed", "--min-phase", "--volume", "--normalize",
+                             "--silence", "--low-cut", "--high-cut", "--slope", "--no-suffix", "--reprocess",
+                             "--recurse", "--stop-on-error", "--rate", "--channels", "--duration", "--fade"})
+    EXPECT_NE(help.str().find(option), std::string::npos) << option;
+}
+
+} // namespace
