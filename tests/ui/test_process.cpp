@@ -1,0 +1,147 @@
+// Processing runs driven through the main window: the per-file question, the
+// disabled window with its progress dialog, Cancel, and the rewritten list.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FrmMain.h"
+#include "FrmProgress.h"
+#include "UiTestSupport.h"
+#include "sweep.h"
+
+using namespace ravelin;
+using namespace ravelin::test;
+
+namespace {
+
+QStringList Items(const TFormMain& form) {
+  QStringList items;
+  for (const std::string& file : form.FileList()) {
+    items << QString::fromStdString(file);
+  }
+  return items;
+}
+
+} // namespace
+
+class TestProcess : public QObject {
+  Q_OBJECT
+
+private slots:
+  void initTestCase() {
+    QVERIFY(Folder.isValid());
+    In = Folder.path() + QStringLiteral("/in/");
+    QVERIFY(QDir().mkpath(In));
+    TSweepSettings sweep;
+    sweep.SampleRate = 8000;
+    sweep.Duration = 0.5;
+    GenerateSweep((In + QStringLiteral("tone.wav")).toStdString(), sweep);
+    for (const char* name : {"r1.wav", "r3.wav"}) {
+      QVERIFY(QFile::copy(In + QStringLiteral("tone.wav"), In + QLatin1String(name)));
+    }
+    WriteFile(In + QStringLiteral("bad.wav"), QByteArrayLiteral("this is not a recording"));
+  }
+
+  void init() {
+    Settings = std::make_unique<TTemporarySettings>();
+    Scripted = std::make_unique<TScriptedDesktop>();
+    Out = std::make_unique<QTemporaryDir>();
+  }
+  void cleanup() {
+    Out.reset();
+    Scripted.reset();
+    Settings.reset();
+  }
+
+  void YesKeepsTheFailedFileAndGoesOn() {
+    TFormMain form;
+    form.show();
+    Prepare(form, {"r1.wav", "bad.wav", "r3.wav"});
+    bool asked = false;
+    Scripted->OnMessage = [&](const TMessageRecord& message) {
+      // The question comes while the run holds the window.
+      TFormProgress* progress = form.Progress();
+      asked = progress != nullptr && !form.isEnabled() && progress->isVisible() &&
+              progress->isEnabled() && progress->LabelFile->text() == QLatin1String("bad.wav") &&
+              progress->ProgressBar1->value() == 1 && progress->ProgressBar1->maximum() == 3;
+      return message.Buttons == TMessageButtons::YesNo;
+    };
+    form.ButtonProcess->click();
+    QVERIFY(asked);
+    QCOMPARE(Scripted->Messages.size(), 1u);
+    QCOMPARE(Scripted->Messages[0].Caption, QStringLiteral("Quorvant Ravelin"));
+    QVERIFY(Scripted->Messages[0].Text.startsWith(
+        QStringLiteral("Error occured while processing file\r") + In + QStringLiteral("bad.wav")));
+    QCOMPARE(Items(form), QStringList({In + QStringLiteral("bad.wav")}));
+    QVERIFY(QFile::exists(Out->filePath(QStringLiteral("r1_rv.wav"))));
+    QVERIFY(QFile::exists(Out->filePath(QStringLiteral("r3_rv.wav"))));
+    QVERIFY(form.isEnabled());
+    QVERIFY(form.Progress() == nullptr);
+  }
+
+  void NoStopsTheRunAtTheFailedFile() {
+    TFormMain form;
+    Prepare(form, {"r1.wav", "bad.wav", "r3.wav"});
+    Scripted->OnMessage = [](const TMessageRecord&) { return false; };
+    form.ButtonProcess->click();
+    QCOMPARE(Items(form), QStringList({In + QStringLiteral("bad.wav"), In + QStringLiteral("r3.wav")}));
+    QVERIFY(QFile::exists(Out->filePath(QStringLiteral("r1_rv.wav"))));
+    QVERIFY(!QFile::exists(Out->filePath(QStringLiteral("r3_rv.wav"))));
+    QVERIFY(form.isEnabled());
+  }
+
+  void CancelStopsBeforeTheNextFile() {
+    TFormMain form;
+    form.show();
+    Prepare(form, {"bad.wav", "r1.wav", "r3.wav"});
+    Scripted->OnMessage = [&form](const TMessageRecord&) {
+      form.Progress()->Button1->click();
+      return true;
+    };
+    form.ButtonProcess->click();
+    QCOMPARE(Items(form), QStringList({In + QStringLiteral("bad.wav"), In + QStringLiteral("r1.wav"),
+                                       In + QStringLiteral("r3.wav")}));
+    QVERIFY(!QFile::exists(Out->filePath(QStringLiteral("r1_rv.wav"))));
+    QVERIFY(form.isEnabled());
+  }
+
+  void AnOutputFolderThatCannotBeMadeKeepsTheList() {
+    TFormMain form;
+    Prepare(form, {"r1.wav", "r3.wav"});
+    WriteFile(Out->filePath(QStringLiteral("plain-file")));
+    form.EditOutFolder->setText(Out->filePath(QStringLiteral("plain-file/sub/")));
+    form.ButtonProcess->click();
+    QCOMPARE(Scripted->Messages.size(), 1u);
+    QCOMPARE(Scripted->Messages[0].Text, QStringLiteral("Unable to create output folder!"));
+    QVERIFY(Scripted->Messages[0].Icon == TMessageIcon::Error);
+    QCOMPARE(Items(form), QStringList({In + QStringLiteral("r1.wav"), In + QStringLiteral("r3.wav")}));
+    QVERIFY(form.isEnabled());
+    QVERIFY(form.Progress() == nullptr);
+  }
+
+private:
+  void Prepare(TFormMain& form, std::initializer_list<const char*> names) {
+    form.EditTT->setText(In + QStringLiteral("tone.wav"));
+    form.EditFolder->setText(In);
+    form.EditOutFolder->setText(Out->path() + QLatin1Char('/'));
+    std::vector<std::string> files;
+    for (const char* name : names) {
+      files.push_back((In + QLatin1String(name)).toStdString());
+    }
+    form.SetFileList(files);
+  }
+
+  QTemporaryDir Folder;
+  QString In;
+  std::unique_ptr<TTemporarySettings> Settings;
+  std::unique_ptr<TScriptedDesktop> Scripted;
+  std::unique_ptr<QTemporaryDir> Out;
+};
+
+QTEST_MAIN(TestProcess)
+#include "test_process.moc"
