@@ -51,11 +51,19 @@ void ApplySection(double* w, uint32_t n, TBiquadKind kind, double corner, int32_
   CutResponse(w, w + n / 2 + 1, n / 2 + 1, corner, CutPrototypeCorner, c);
 }
 
+// v^p for p >= 1 by repeated multiplication (p is at most 8).
+double Power(double v, int p) {
+  double result = v;
+  for (int i = 1; i < p; ++i)
+    result *= v;
+  return result;
+}
+
 // Magnitudes w[0 .. n/2] raised to p, as a zero-phase packed spectrum.
 void PackZeroPhase(double* w, uint32_t n, int p) {
-  const double nyquist = std::pow(w[n / 2], p);
+  const double nyquist = Power(w[n / 2], p);
   for (uint32_t k = n / 2; k-- > 0;) {
-    w[2 * k] = std::pow(w[k], p);
+    w[2 * k] = Power(w[k], p);
     w[2 * k + 1] = 0.0;
   }
   w[1] = nyquist;
