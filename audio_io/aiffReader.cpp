@@ -95,7 +95,7 @@ void TWAVReader::TParser::WalkAiff(int64_t size)
   while (size > 0 && Fits(8)) {
     const auto h = Read<8>();
     // Lengths of 2^31 and more would move the walk backwards: it ends there.
-    const auto length = static_cast<int32_t>(byteorder::BE32(h.data() + 4));
+    const int64_t length = static_cast<int32_t>(byteorder::BE32(h.data() + 4));
     if (length < 0)
       break;
     const int64_t next = R.FPosition + length + (length & 1);

@@ -120,6 +120,9 @@ TEST(AiffReader, TextsAndHugeLengths)
   auto ended = Read(Aiff("AIFF", {Comm(1, 1, 16, 44100), Ssnd(0, {0, 0}), huge.Bytes, AiffChunk("NAME", {'z'})}));
   EXPECT_EQ(ended->InfoName(), "");
   EXPECT_EQ(OpenError(Aiff("AIFF", {huge.Bytes, Comm(1, 1, 16, 44100), Ssnd(0, {0, 0})})), kMalformed);
+  TBuilder largest; // 2^31 - 1: the walk's arithmetic may not overflow
+  largest.Code("JUNK").BE(0x7FFFFFFFu, 4);
+  EXPECT_EQ(Read(Aiff("AIFF", {Comm(1, 1, 16, 44100), Ssnd(0, {0, 0}), largest.Bytes}))->FrameCount(), 1);
   // A text longer than the file is skipped.
   TBytes longText = Aiff("AIFF", {Comm(1, 1, 16, 44100), Ssnd(0, {0, 0}), AiffChunk("NAME", TBytes(50, 'q'))});
   longText.resize(longText.size() - 10);
