@@ -10,8 +10,11 @@ constexpr int BarWidth = 30;
 
 std::string Bar(int done, int total) {
   const int filled = total > 0 ? done * BarWidth / total : BarWidth;
-  return "[" + std::string(static_cast<size_t>(filled), '#') +
-         std::string(static_cast<size_t>(BarWidth - filled), '.') + "]";
+  std::string bar(static_cast<size_t>(BarWidth) + 2, '.');
+  bar.front() = '[';
+  bar.back() = ']';
+  bar.replace(1, static_cast<size_t>(filled), static_cast<size_t>(filled), '#');
+  return bar;
 }
 
 } // namespace
