@@ -175,15 +175,7 @@ void TFormMain::BuildLayout() {
   ButtonProcess->setFont(bold);
   ButtonProcess->setDefault(true);
 
-  auto* paths = new QGridLayout;
-  paths->setColumnStretch(1, 1);
-  paths->addWidget(new QLabel(tr("Test tone file:"), this), 0, 0);
-  paths->addWidget(EditTT, 0, 1);
-  paths->addWidget(ButtonTT, 0, 2);
-  paths->addWidget(new QLabel(tr("File folder:"), this), 1, 0);
-  paths->addWidget(EditFolder, 1, 1);
-  paths->addWidget(ButtonPath, 1, 2);
-
+  // The path rows share one grid so that their labels and boxes line up.
   auto* listHead = new QHBoxLayout;
   listHead->addWidget(new QLabel(tr("Files to process:"), this));
   listHead->addStretch(1);
@@ -191,12 +183,20 @@ void TFormMain::BuildLayout() {
   listHead->addWidget(ButtonScan);
   listHead->addWidget(ButtonClearList);
 
-  auto* output = new QGridLayout;
-  output->setColumnStretch(1, 1);
-  output->addWidget(new QLabel(tr("Output folder:"), this), 0, 0);
-  output->addWidget(EditOutFolder, 0, 1);
-  output->addWidget(ButtonOutPath, 0, 2);
-  output->setColumnMinimumWidth(0, paths->itemAtPosition(0, 0)->widget()->sizeHint().width());
+  auto* paths = new QGridLayout;
+  paths->setColumnStretch(1, 1);
+  paths->setRowStretch(3, 1);
+  paths->addWidget(new QLabel(tr("Test tone file:"), this), 0, 0);
+  paths->addWidget(EditTT, 0, 1);
+  paths->addWidget(ButtonTT, 0, 2);
+  paths->addWidget(new QLabel(tr("File folder:"), this), 1, 0);
+  paths->addWidget(EditFolder, 1, 1);
+  paths->addWidget(ButtonPath, 1, 2);
+  paths->addLayout(listHead, 2, 0, 1, 3);
+  paths->addWidget(ListBoxFiles, 3, 0, 1, 3);
+  paths->addWidget(new QLabel(tr("Output folder:"), this), 4, 0);
+  paths->addWidget(EditOutFolder, 4, 1);
+  paths->addWidget(ButtonOutPath, 4, 2);
 
   // Three groups of options: format and technique, gain and timing, cut filters.
   auto* options = new QGridLayout;
@@ -207,19 +207,21 @@ void TFormMain::BuildLayout() {
   options->addWidget(CheckBoxMPT, 2, 0, 1, 2);
   options->addWidget(CheckBoxNoRename, 3, 0, 1, 2);
   options->addWidget(CheckBoxVolume, 0, 2);
-  options->addWidget(EditVol, 0, 3);
+  options->addWidget(EditVol, 0, 3, Qt::AlignLeft);
   options->addWidget(CheckBoxNormalize, 1, 2, 1, 2);
   options->addWidget(CheckBoxPS, 2, 2);
-  options->addWidget(EditPreSilence, 2, 3);
+  options->addWidget(EditPreSilence, 2, 3, Qt::AlignLeft);
   options->addWidget(CheckBoxIgnore, 3, 2, 1, 4);
   options->addWidget(CheckBoxHPF, 0, 4);
-  options->addWidget(EditHPF, 0, 5);
+  options->addWidget(EditHPF, 0, 5, Qt::AlignLeft);
   options->addWidget(CheckBoxLPF, 1, 4);
-  options->addWidget(EditLPF, 1, 5);
+  options->addWidget(EditLPF, 1, 5, Qt::AlignLeft);
   options->addWidget(new QLabel(tr("Cut slope:"), this), 2, 4);
-  options->addWidget(ComboCutSlope, 2, 5);
-  options->setColumnStretch(1, 1);
-  options->setColumnStretch(3, 1);
+  options->addWidget(ComboCutSlope, 2, 5, Qt::AlignLeft);
+  // Extra width goes evenly behind the three groups.
+  for (int column : {1, 3, 5}) {
+    options->setColumnStretch(column, 1);
+  }
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(ButtonAbout);
@@ -229,10 +231,7 @@ void TFormMain::BuildLayout() {
   buttons->addWidget(ButtonProcess);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(paths);
-  layout->addLayout(listHead);
-  layout->addWidget(ListBoxFiles, 1);
-  layout->addLayout(output);
+  layout->addLayout(paths, 1);
   layout->addSpacing(4);
   layout->addLayout(options);
   layout->addSpacing(4);
