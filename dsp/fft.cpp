@@ -291,14 +291,7 @@ TFastFourierTransform::TFastFourierTransform(int order) {
   const std::size_t N = static_cast<std::size_t>(FSize);
   const std::size_t n = N / 2;
 
-  // exp(2*pi*i*j/N) for 0 <= j <= N/8, in extended precision, rounded once.
-  FSplit.resize(2 * (N / 8 + 1));
-  const long double step = 2 * std::numbers::pi_v<long double> / static_cast<long double>(N);
-  for (std::size_t j = 0; j <= N / 8; ++j) {
-    const long double angle = step * static_cast<long double>(j);
-    FSplit[2 * j] = static_cast<double>(std::cos(angle));
-    FSplit[2 * j + 1] = static_cast<double>(std::sin(angle));
-  }
+  BuildSplitRoots();
 
   FFirstSize = (order - 1) % 2 == 1 ? 2 : 4;
   FStage.resize(n > FFirstSize ? 2 * ((n - FFirstSize) / 3) : 0);
@@ -311,6 +304,31 @@ TFastFourierTransform::TFastFourierTransform(int order) {
       const double* w = FSplit.data() + 2 * (direct ? j : N / 4 - j);
       roots[2 * k] = direct ? w[0] : w[1];  // cos x = sin(pi/2 - x)
       roots[2 * k + 1] = direct ? w[1] : w[0];
+    }
+  }
+}
+
+// exp(2*pi*i*j/N) for 0 <= j <= N/8, each rounded once from extended
+// precision. j = coarse + fine: the angle-addition formula combines two short
+// tables, so only about 2 sqrt(N/8) sines and cosines are evaluated.
+void TFastFourierTransform::BuildSplitRoots() {
+  const std::size_t count = static_cast<std::size_t>(FSize) / 8 + 1;
+  std::size_t block = 1;
+  while (block * block < count)
+    block *= 2;
+  const long double step = 2 * std::numbers::pi_v<long double> / static_cast<long double>(FSize);
+  std::vector<long double> fineCos(block), fineSin(block);
+  for (std::size_t j = 0; j < block; ++j) {
+    fineCos[j] = std::cos(step * static_cast<long double>(j));
+    fineSin[j] = std::sin(step * static_cast<long double>(j));
+  }
+  FSplit.resize(2 * count);
+  for (std::size_t coarse = 0; coarse < count; coarse += block) {
+    const long double c = std::cos(step * static_cast<long double>(coarse));
+    const long double s = std::sin(step * static_cast<long double>(coarse));
+    for (std::size_t j = 0; j < block && coarse + j < count; ++j) {
+      FSplit[2 * (coarse + j)] = static_cast<double>(c * fineCos[j] - s * fineSin[j]);
+      FSplit[2 * (coarse + j) + 1] = static_cast<double>(s * fineCos[j] + c * fineSin[j]);
     }
   }
 }

@@ -43,6 +43,7 @@ public:
 
 private:
   struct TStages;
+  void BuildSplitRoots();
   const double* StageRoots(std::size_t q) const;
 
   int FOrder;
