@@ -1,5 +1,6 @@
 #include "FrmTTGen.h"
 
+#include <cstdio>
 #include <limits>
 
 #include <QCheckBox>
@@ -120,13 +121,15 @@ TSweepSettings TFormTTGen::SweepSettings(float duration) const {
 }
 
 QString TFormTTGen::ProposedFileName(float duration) const {
-  QLocale locale;
-  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  // "%.1f" (ties to even on the exact binary value), with the system's decimal separator.
+  char seconds[64];
+  std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(duration));
+  const QString secondsText = QString::fromLatin1(seconds).replace(QLatin1Char('.'), QLocale().decimalPoint());
   return QStringLiteral("Sweep-%1-%2-%3-%4s%5")
       .arg(ComboBoxSR->currentText(),
            QLatin1String(ItemOf(BitDepths, ComboBoxBD->currentIndex()).Tag),
            QLatin1String(ItemOf(ChannelLayouts, ComboBoxChn->currentIndex()).Tag),
-           locale.toString(static_cast<double>(duration), 'f', 1),
+           secondsText,
            CheckBoxFade->isChecked() ? QStringLiteral("-fade.wav") : QStringLiteral(".wav"));
 }
 
