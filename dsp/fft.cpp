@@ -11,6 +11,7 @@
 
 #include "errors.h"
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <numbers>
@@ -191,29 +192,50 @@ void Radix4FirstStage(double* z, std::size_t count) {
   }
 }
 
+// Stages with q up to this size store root^k, root^2k and root^3k; larger
+// ones store root^k only and form the other two by multiplication, which keeps
+// the tables at about N/3 doubles and costs nothing where memory is the limit.
+constexpr std::size_t StoredPowersLimit = 1024;
+
 // Combines four sub-transforms of q values each into one of 4q values;
-// roots holds exp(2*pi*i*k/(4q)) for 0 <= k < q.
-template <TDirection D>
+// roots holds exp(2*pi*i*k/(4q)) for 0 <= k < q (and its square and cube,
+// interleaved, when AllPowers).
+template <TDirection D, bool AllPowers>
 void Radix4Block(double* z, std::size_t q, const double* roots) {
   double* z1 = z + 2 * q;
   double* z2 = z + 4 * q;
   double* z3 = z + 6 * q;
   for (std::size_t k = 0; k < q; ++k) {
     const std::size_t o = 2 * k;
-    const TCx w1 = Load(roots + o);
-    const TCx w2 = Mul(w1, w1);
-    const TCx w3 = Mul(w1, w2);
+    TCx w1, w2, w3;
+    if constexpr (AllPowers) {
+      w1 = Load(roots + 6 * k);
+      w2 = Load(roots + 6 * k + 2);
+      w3 = Load(roots + 6 * k + 4);
+    } else {
+      w1 = Load(roots + o);
+      w2 = Mul(w1, w1);
+      w3 = Mul(w1, w2);
+    }
     Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, Load(z + o), Twiddle<D>(Load(z2 + o), w1),
                  Twiddle<D>(Load(z1 + o), w2), Twiddle<D>(Load(z3 + o), w3));
   }
 }
 
+template <TDirection D>
+void Radix4Block(double* z, std::size_t q, const double* roots) {
+  if (q <= StoredPowersLimit)
+    Radix4Block<D, true>(z, q, roots);
+  else
+    Radix4Block<D, false>(z, q, roots);
+}
+
 } // namespace
 
-// Shapes of the complex stages: the first stage has FirstSize (2 or 4) values
-// per block; every further stage has blocks of 4q values, q = FirstSize,
-// 4 FirstSize, ..., n/4, whose roots lie at complex offset (q - FirstSize)/3
-// of FStage.
+// Shapes of the complex stages: the first stage has FFirstSize (2 or 4)
+// values per block; every further stage has blocks of 4q values, q =
+// FFirstSize, 4 FFirstSize, ..., n/4, with its roots in FStage from
+// FStageOffset[stage].
 struct TFastFourierTransform::TStages {
   template <TDirection D>
   static void Leaf(const TFastFourierTransform& t, double* z, std::size_t count) {
@@ -294,18 +316,38 @@ TFastFourierTransform::TFastFourierTransform(int order) {
   BuildSplitRoots();
 
   FFirstSize = (order - 1) % 2 == 1 ? 2 : 4;
-  FStage.resize(n > FFirstSize ? 2 * ((n - FFirstSize) / 3) : 0);
+  std::size_t total = 0;
+  for (std::size_t q = FFirstSize; q < n; q *= 4)
+    total += 2 * q * (q <= StoredPowersLimit ? 3 : 1);
+  FStage.reserve(total);
+  std::size_t stage = 0;
   for (std::size_t q = FFirstSize; q < n; q *= 4) {
-    double* roots = FStage.data() + 2 * ((q - FFirstSize) / 3);
-    const std::size_t stride = N / (4 * q);  // exp(2*pi*i*k/(4q)) = W^(k*stride)
-    for (std::size_t k = 0; k < q; ++k) {
-      const std::size_t j = k * stride;
-      const bool direct = j <= N / 8;
-      const double* w = FSplit.data() + 2 * (direct ? j : N / 4 - j);
-      roots[2 * k] = direct ? w[0] : w[1];  // cos x = sin(pi/2 - x)
-      roots[2 * k + 1] = direct ? w[1] : w[0];
-    }
+    FStageOffset[stage++] = FStage.size();
+    const std::size_t stride = N / (4 * q); // exp(2*pi*i*k/(4q)) = W^(k*stride)
+    const std::size_t powers = q <= StoredPowersLimit ? 3 : 1;
+    for (std::size_t k = 0; k < q; ++k)
+      for (std::size_t p = 1; p <= powers; ++p)
+        AppendSplitRoot(k * p * stride);
   }
+}
+
+// Appends W^j = exp(2*pi*i*j/N), 0 <= j < N, to FStage: the split table
+// covers the first octant; the others follow exactly by the symmetries
+// W^(N/4 - r) = i conj(W^r) and W^(j + N/4) = i W^j.
+void TFastFourierTransform::AppendSplitRoot(std::size_t j) {
+  const std::size_t quarter = static_cast<std::size_t>(FSize) / 4;
+  const std::size_t r = j % quarter;
+  const bool direct = 2 * r <= quarter;
+  const double* w = FSplit.data() + 2 * (direct ? r : quarter - r);
+  double re = direct ? w[0] : w[1];
+  double im = direct ? w[1] : w[0];
+  for (std::size_t turns = j / quarter; turns > 0; --turns) {
+    const double rotated = -im;
+    im = re;
+    re = rotated;
+  }
+  FStage.push_back(re);
+  FStage.push_back(im);
 }
 
 // exp(2*pi*i*j/N) for 0 <= j <= N/8, each rounded once from extended
@@ -334,7 +376,8 @@ void TFastFourierTransform::BuildSplitRoots() {
 }
 
 const double* TFastFourierTransform::StageRoots(std::size_t q) const {
-  return FStage.data() + 2 * ((q - FFirstSize) / 3);
+  const auto stage = static_cast<std::size_t>(std::countr_zero(q / FFirstSize)) / 2;
+  return FStage.data() + FStageOffset[stage];
 }
 
 void TFastFourierTransform::Forward(double* data) const {

@@ -44,6 +44,7 @@ public:
 private:
   struct TStages;
   void BuildSplitRoots();
+  void AppendSplitRoot(std::size_t j);
   const double* StageRoots(std::size_t q) const;
 
   int FOrder;
@@ -53,6 +54,8 @@ private:
   std::vector<double> FSplit;
   // Roots of unity of every radix-4 stage of the half-size complex transform.
   std::vector<double> FStage;
+  // Start of each stage's roots in FStage (at most 13 stages for order 27).
+  std::size_t FStageOffset[13] = {};
   // Values per block of the first complex stage: 2 or 4.
   std::size_t FFirstSize;
 };
