@@ -15,7 +15,7 @@ using namespace ravelin::fixtures;
 
 namespace {
 
-uint32_t LE32At(const TBytes& b, size_t at) { return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t{b[at + 3]} << 24); }
+uint32_t LE32At(const TBytes& b, size_t at) { return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) | (uint32_t{b[at + 3]} << 24); }
 std::string CodeAt(const TBytes& b, size_t at) { return std::string(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at) + 4); }
 
 // Words as the writer takes them: 32-bit integers carried in float arrays.
