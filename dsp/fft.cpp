@@ -170,7 +170,7 @@ void Radix2Stage(double* z, std::size_t count) {
 
 // One radix-4 butterfly on the values k of the four quarters q0 .. q3 of a
 // block; the quarters hold the sub-transforms of the inputs congruent to
-// 0, 2, 1, 3 modulo 4 (bit-reversed order). w1 = root^k.
+// 0, 2, 1, 3 modulo 4 (bit-reversed order), already twiddled.
 template <TDirection D>
 inline void Butterfly(double* q0, double* q1, double* q2, double* q3, TCx a0, TCx a1, TCx a2, TCx a3) {
   const TCx t0 = a0 + a2;
