@@ -114,8 +114,9 @@ float DeconvolveChannel(const TChannelJob& job, int32_t c, float peak) {
   job.Fft.Inverse(a);
 
   if (job.Options.HighCut > 0.0f || job.Options.LowCut > 0.0f)
-    ApplyCutFilters(a, l, job.SampleRate, static_cast<double>(job.Options.LowCut),
-                    static_cast<double>(job.Options.HighCut), job.Options.CutSlope);
+    ws.CutFilter(job.SampleRate, static_cast<double>(job.Options.LowCut),
+                 static_cast<double>(job.Options.HighCut), job.Options.CutSlope)
+        .Apply(a, l);
   DoublesToFloats(a, channel, static_cast<uint32_t>(l));
   if (!AllFinite(channel, l))
     throw TRavelinError("Deconvolution result is not finite!");

@@ -82,4 +82,13 @@ void TProcessWorkspace::PrepareSpectra(uint32_t count) {
   FSpectrumB.Grow(size_t{count} * sizeof(double));
 }
 
+TCutFilter& TProcessWorkspace::CutFilter(int32_t sampleRate, double lowCut, double highCut,
+                                         int slopeIndex) {
+  if (!FCutFilter || !FCutFilter->Matches(sampleRate, lowCut, highCut, slopeIndex)) {
+    FCutFilter.reset();
+    FCutFilter = std::make_unique<TCutFilter>(sampleRate, lowCut, highCut, slopeIndex);
+  }
+  return *FCutFilter;
+}
+
 } // namespace ravelin

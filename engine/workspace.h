@@ -6,6 +6,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+
+#include "cutfilter.h"
 
 namespace ravelin {
 
@@ -58,6 +61,10 @@ public:
 
   double* A() const { return static_cast<double*>(FSpectrumA.Data()); }
   double* B() const { return static_cast<double*>(FSpectrumB.Data()); }
+  // The cut filter of the given setting; designed once and kept while the
+  // setting (rate, corners, slope) stays the same across channels and files.
+  TCutFilter& CutFilter(int32_t sampleRate, double lowCut, double highCut, int slopeIndex);
+
   // Capacity of A and B, in doubles.
   size_t SpectrumCapacity() const { return FSpectrumA.Capacity() / sizeof(double); }
 
@@ -66,6 +73,7 @@ private:
   TGrowBlock FRecordBlock;
   TGrowBlock FSpectrumA;
   TGrowBlock FSpectrumB;
+  std::unique_ptr<TCutFilter> FCutFilter;
 };
 
 } // namespace ravelin
