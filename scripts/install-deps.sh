@@ -16,7 +16,7 @@ packages=(
 for arg in "$@"; do
   case "$arg" in
     --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-    --gui) packages+=(xvfb xauth x11-apps imagemagick) ;;
+    --gui) packages+=(xvfb xauth) ;;
     *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;
   esac
 done
