@@ -192,42 +192,56 @@ void Radix4FirstStage(double* z, std::size_t count) {
   }
 }
 
-// Stages with q up to this size store root^k, root^2k and root^3k; larger
-// ones store root^k only and form the other two by multiplication, which keeps
-// the tables at about N/3 doubles and costs nothing where memory is the limit.
+// Stages with q up to this size keep root^k, root^2k and root^3k in a table
+// of their own; larger ones form them from the two-level root table.
 constexpr std::size_t StoredPowersLimit = 1024;
 
-// Combines four sub-transforms of q values each into one of 4q values;
-// roots holds exp(2*pi*i*k/(4q)) for 0 <= k < q (and its square and cube,
-// interleaved, when AllPowers).
-template <TDirection D, bool AllPowers>
-void Radix4Block(double* z, std::size_t q, const double* roots) {
+// exp(2*pi*i*j/N) from the two-level table: one product of two correctly
+// rounded values, within about 2 ulp.
+struct TTwoLevelRoots {
+  const double* Low;
+  const double* High;
+  int Shift;
+  std::size_t Mask;
+  TCx operator()(std::size_t j) const { return Mul(Load(High + 2 * (j >> Shift)), Load(Low + 2 * (j & Mask))); }
+};
+
+// Twiddles of a stored stage: the three powers interleaved per k.
+struct TStoredPowers {
+  const double* Roots;
+  void operator()(std::size_t k, TCx& w1, TCx& w2, TCx& w3) const {
+    w1 = Load(Roots + 6 * k);
+    w2 = Load(Roots + 6 * k + 2);
+    w3 = Load(Roots + 6 * k + 4);
+  }
+};
+
+// Twiddles of a streaming stage: root^k = W^(k stride), W = exp(2*pi*i/N).
+struct TStreamedPowers {
+  TTwoLevelRoots Root;
+  std::size_t Stride;
+  void operator()(std::size_t k, TCx& w1, TCx& w2, TCx& w3) const {
+    const std::size_t j = k * Stride;
+    w1 = Root(j);
+    w2 = Root(2 * j);
+    w3 = Root(3 * j);
+  }
+};
+
+// Combines four sub-transforms of q values each into one of 4q values with
+// the twiddles root^k, root^2k, root^3k, root = exp(2*pi*i/(4q)).
+template <TDirection D, typename TPowers>
+void Radix4Block(double* z, std::size_t q, const TPowers& powers) {
   double* z1 = z + 2 * q;
   double* z2 = z + 4 * q;
   double* z3 = z + 6 * q;
   for (std::size_t k = 0; k < q; ++k) {
     const std::size_t o = 2 * k;
     TCx w1, w2, w3;
-    if constexpr (AllPowers) {
-      w1 = Load(roots + 6 * k);
-      w2 = Load(roots + 6 * k + 2);
-      w3 = Load(roots + 6 * k + 4);
-    } else {
-      w1 = Load(roots + o);
-      w2 = Mul(w1, w1);
-      w3 = Mul(w1, w2);
-    }
+    powers(k, w1, w2, w3);
     Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, Load(z + o), Twiddle<D>(Load(z2 + o), w1),
                  Twiddle<D>(Load(z1 + o), w2), Twiddle<D>(Load(z3 + o), w3));
   }
-}
-
-template <TDirection D>
-void Radix4Block(double* z, std::size_t q, const double* roots) {
-  if (q <= StoredPowersLimit)
-    Radix4Block<D, true>(z, q, roots);
-  else
-    Radix4Block<D, false>(z, q, roots);
 }
 
 } // namespace
@@ -237,6 +251,18 @@ void Radix4Block(double* z, std::size_t q, const double* roots) {
 // FFirstSize, 4 FFirstSize, ..., n/4, with its roots in FStage from
 // FStageOffset[stage].
 struct TFastFourierTransform::TStages {
+  static TTwoLevelRoots Roots(const TFastFourierTransform& t) {
+    return {t.FRootLow.data(), t.FRootHigh.data(), t.FRootShift, t.FRootMask};
+  }
+
+  template <TDirection D>
+  static void Block(const TFastFourierTransform& t, double* z, std::size_t q) {
+    if (q <= StoredPowersLimit)
+      Radix4Block<D>(z, q, TStoredPowers{t.StageRoots(q)});
+    else
+      Radix4Block<D>(z, q, TStreamedPowers{Roots(t), static_cast<std::size_t>(t.FSize) / (4 * q)});
+  }
+
   template <TDirection D>
   static void Leaf(const TFastFourierTransform& t, double* z, std::size_t count) {
     if (t.FFirstSize == 2)
@@ -244,9 +270,9 @@ struct TFastFourierTransform::TStages {
     else
       Radix4FirstStage<D>(z, count);
     for (std::size_t q = t.FFirstSize; q < count; q *= 4) {
-      const double* roots = t.StageRoots(q);
+      const TStoredPowers powers{t.StageRoots(q)};
       for (std::size_t b = 0; b < count; b += 4 * q)
-        Radix4Block<D>(z + 2 * b, q, roots);
+        Radix4Block<D>(z + 2 * b, q, powers);
     }
   }
 
@@ -261,7 +287,7 @@ struct TFastFourierTransform::TStages {
     const std::size_t q = count / 4;
     for (std::size_t b = 0; b < 4; ++b)
       Run<D>(t, z + 2 * b * q, q);
-    Radix4Block<D>(z, q, t.StageRoots(q));
+    Block<D>(t, z, q);
   }
 
   // Separates the complex transform Z of the interleaved signal into the
@@ -287,19 +313,19 @@ struct TFastFourierTransform::TStages {
     }
   }
 
-  // The split table holds W^k for 0 <= k <= N/8; bin n/2 - k uses
-  // W^(n/2-k) = i conj(W^k).
+  // Bin n/2 - k uses W^(n/2-k) = i conj(W^k), so only W^k for k <= N/8 is
+  // looked up.
   template <TDirection D>
   static void Split(const TFastFourierTransform& t, double* a) {
     const std::size_t n = static_cast<std::size_t>(t.FSize) / 2;
-    const double* roots = t.FSplit.data();
+    const TTwoLevelRoots root = Roots(t);
     for (std::size_t k = 1; 4 * k < n; ++k) {
-      const TCx w = Load(roots + 2 * k);
+      const TCx w = root(k);
       SplitPair<D>(a, n, k, w);
       SplitPair<D>(a, n, n / 2 - k, MulI(Conj(w)));
     }
     if (n >= 4)
-      SplitPair<D>(a, n, n / 4, Load(roots + n / 2));
+      SplitPair<D>(a, n, n / 4, root(n / 4));
   }
 };
 
@@ -310,68 +336,59 @@ TFastFourierTransform::TFastFourierTransform(int order) {
   FOrder = order;
   FSize = int32_t{1} << order;
   FInverseScale = 2.0 / static_cast<double>(FSize);
-  const std::size_t N = static_cast<std::size_t>(FSize);
-  const std::size_t n = N / 2;
-
-  BuildSplitRoots();
-
   FFirstSize = (order - 1) % 2 == 1 ? 2 : 4;
-  std::size_t total = 0;
-  for (std::size_t q = FFirstSize; q < n; q *= 4)
-    total += 2 * q * (q <= StoredPowersLimit ? 3 : 1);
-  FStage.reserve(total);
+  BuildRoots();
+}
+
+namespace {
+
+// exp(i angle) in extended precision.
+struct TExactRoot {
+  long double Re, Im;
+};
+
+std::vector<TExactRoot> ExactRoots(std::size_t count, std::size_t step, std::size_t size) {
+  const long double unit = 2 * std::numbers::pi_v<long double> / static_cast<long double>(size);
+  std::vector<TExactRoot> roots(count);
+  for (std::size_t j = 0; j < count; ++j) {
+    const long double angle = unit * static_cast<long double>(j * step);
+    roots[j] = {std::cos(angle), std::sin(angle)};
+  }
+  return roots;
+}
+
+void AppendRounded(std::vector<double>& table, TExactRoot w) {
+  table.push_back(static_cast<double>(w.Re));
+  table.push_back(static_cast<double>(w.Im));
+}
+
+} // namespace
+
+// The two-level table holds W^j = exp(2*pi*i*j/N) for the low and the high
+// bits of j, each rounded once from extended precision; the stored stages
+// take their products in extended precision, rounded once too.
+void TFastFourierTransform::BuildRoots() {
+  const std::size_t N = static_cast<std::size_t>(FSize);
+  FRootShift = (FOrder + 1) / 2;
+  FRootMask = (std::size_t{1} << FRootShift) - 1;
+  const std::vector<TExactRoot> low = ExactRoots(FRootMask + 1, 1, N);
+  const std::vector<TExactRoot> high = ExactRoots(N >> FRootShift, FRootMask + 1, N);
+  for (const TExactRoot& w : low)
+    AppendRounded(FRootLow, w);
+  for (const TExactRoot& w : high)
+    AppendRounded(FRootHigh, w);
+
+  const std::size_t n = N / 2;
   std::size_t stage = 0;
-  for (std::size_t q = FFirstSize; q < n; q *= 4) {
+  for (std::size_t q = FFirstSize; q < n && q <= StoredPowersLimit; q *= 4) {
     FStageOffset[stage++] = FStage.size();
     const std::size_t stride = N / (4 * q); // exp(2*pi*i*k/(4q)) = W^(k*stride)
-    const std::size_t powers = q <= StoredPowersLimit ? 3 : 1;
     for (std::size_t k = 0; k < q; ++k)
-      for (std::size_t p = 1; p <= powers; ++p)
-        AppendSplitRoot(k * p * stride);
-  }
-}
-
-// Appends W^j = exp(2*pi*i*j/N), 0 <= j < N, to FStage: the split table
-// covers the first octant; the others follow exactly by the symmetries
-// W^(N/4 - r) = i conj(W^r) and W^(j + N/4) = i W^j.
-void TFastFourierTransform::AppendSplitRoot(std::size_t j) {
-  const std::size_t quarter = static_cast<std::size_t>(FSize) / 4;
-  const std::size_t r = j % quarter;
-  const bool direct = 2 * r <= quarter;
-  const double* w = FSplit.data() + 2 * (direct ? r : quarter - r);
-  double re = direct ? w[0] : w[1];
-  double im = direct ? w[1] : w[0];
-  for (std::size_t turns = j / quarter; turns > 0; --turns) {
-    const double rotated = -im;
-    im = re;
-    re = rotated;
-  }
-  FStage.push_back(re);
-  FStage.push_back(im);
-}
-
-// exp(2*pi*i*j/N) for 0 <= j <= N/8, each rounded once from extended
-// precision. j = coarse + fine: the angle-addition formula combines two short
-// tables, so only about 2 sqrt(N/8) sines and cosines are evaluated.
-void TFastFourierTransform::BuildSplitRoots() {
-  const std::size_t count = static_cast<std::size_t>(FSize) / 8 + 1;
-  std::size_t block = 1;
-  while (block * block < count)
-    block *= 2;
-  const long double step = 2 * std::numbers::pi_v<long double> / static_cast<long double>(FSize);
-  std::vector<long double> fineCos(block), fineSin(block);
-  for (std::size_t j = 0; j < block; ++j) {
-    fineCos[j] = std::cos(step * static_cast<long double>(j));
-    fineSin[j] = std::sin(step * static_cast<long double>(j));
-  }
-  FSplit.resize(2 * count);
-  for (std::size_t coarse = 0; coarse < count; coarse += block) {
-    const long double c = std::cos(step * static_cast<long double>(coarse));
-    const long double s = std::sin(step * static_cast<long double>(coarse));
-    for (std::size_t j = 0; j < block && coarse + j < count; ++j) {
-      FSplit[2 * (coarse + j)] = static_cast<double>(c * fineCos[j] - s * fineSin[j]);
-      FSplit[2 * (coarse + j) + 1] = static_cast<double>(s * fineCos[j] + c * fineSin[j]);
-    }
+      for (std::size_t p = 1; p <= 3; ++p) {
+        const std::size_t j = k * p * stride;
+        const TExactRoot a = high[j >> FRootShift], b = low[j & FRootMask];
+        AppendRounded(FStage, {a.Re * b.Re - a.Im * b.Im, a.Re * b.Im + a.Im * b.Re});
+      }
   }
 }
 

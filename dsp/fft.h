@@ -8,8 +8,9 @@
 // Inverse returns N/2 times the signal; multiply by InverseScale() = 2/N
 // (or fold it into another gain) to undo Forward exactly.
 //
-// The object is immutable after construction and holds only tables: Forward
-// and Inverse never allocate and touch nothing but the caller's array.
+// The object is immutable after construction and holds only tables of about
+// 4 sqrt(N) + 8200 doubles: Forward and Inverse never allocate and touch
+// nothing but the caller's array.
 #pragma once
 
 #include <cstddef>
@@ -43,16 +44,22 @@ public:
 
 private:
   struct TStages;
-  void BuildSplitRoots();
-  void AppendSplitRoot(std::size_t j);
+  void BuildRoots();
   const double* StageRoots(std::size_t q) const;
 
   int FOrder;
   int32_t FSize;
   double FInverseScale;
-  // exp(2*pi*i*j/N), 0 <= j <= N/8, as (cos, sin) pairs: the split step.
-  std::vector<double> FSplit;
-  // Roots of unity of every radix-4 stage of the half-size complex transform.
+  // exp(2*pi*i*j/N) for 0 <= j < N as the product of two short tables of
+  // (cos, sin) pairs: FRootLow[j & FRootMask] * FRootHigh[j >> FRootShift].
+  // About 2 sqrt(N) pairs in all; they serve the split step and the stages
+  // that stream the whole array, where the extra multiplication is free.
+  std::vector<double> FRootLow;
+  std::vector<double> FRootHigh;
+  int FRootShift;
+  std::size_t FRootMask;
+  // Roots of the in-cache radix-4 stages of the half-size complex transform
+  // (a fixed few thousand pairs whatever N).
   std::vector<double> FStage;
   // Start of each stage's roots in FStage (at most 13 stages for order 27).
   std::size_t FStageOffset[13] = {};
