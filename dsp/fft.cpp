@@ -11,6 +11,7 @@
 
 #include "errors.h"
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -34,6 +35,7 @@ inline void Store(double* p, TCx a) { _mm_storeu_pd(p, a.V); }
 inline TCx operator+(TCx a, TCx b) { return {_mm_add_pd(a.V, b.V)}; }
 inline TCx operator-(TCx a, TCx b) { return {_mm_sub_pd(a.V, b.V)}; }
 inline TCx Half(TCx a) { return {_mm_mul_pd(a.V, _mm_set1_pd(0.5))}; }
+inline TCx Lanewise(TCx a, TCx b) { return {_mm_mul_pd(a.V, b.V)}; }
 inline TCx Swapped(TCx a) { return {_mm_shuffle_pd(a.V, a.V, 1)}; }
 inline TCx Conj(TCx a) { return {_mm_xor_pd(a.V, _mm_set_pd(-0.0, 0.0))}; }
 inline TCx NegateRe(TCx a) { return {_mm_xor_pd(a.V, _mm_set_pd(0.0, -0.0))}; }
@@ -60,6 +62,7 @@ inline void Store(double* p, TCx a) {
 inline TCx operator+(TCx a, TCx b) { return {a.Re + b.Re, a.Im + b.Im}; }
 inline TCx operator-(TCx a, TCx b) { return {a.Re - b.Re, a.Im - b.Im}; }
 inline TCx Half(TCx a) { return {0.5 * a.Re, 0.5 * a.Im}; }
+inline TCx Lanewise(TCx a, TCx b) { return {a.Re * b.Re, a.Im * b.Im}; }
 inline TCx Swapped(TCx a) { return {a.Im, a.Re}; }
 inline TCx Conj(TCx a) { return {a.Re, -a.Im}; }
 inline TCx NegateRe(TCx a) { return {-a.Re, a.Im}; }
@@ -80,6 +83,19 @@ inline TCx Twiddle(TCx a, TCx w) {
     return Mul(a, w);
   else
     return MulConj(a, w);
+}
+
+// A stored root w = (re, im) is kept as the four doubles (re, re, -im, im):
+// a * w = a (re, re) + swap(a) (-im, im) and a * conj(w) the difference,
+// with the same roundings as Mul and MulConj and no shuffling of w.
+template <TDirection D>
+inline TCx TwiddleStored(TCx a, const double* w) {
+  const TCx re = Lanewise(a, Load(w));
+  const TCx im = Lanewise(Swapped(a), Load(w + 2));
+  if constexpr (D == TDirection::Forward)
+    return re + im;
+  else
+    return re - im;
 }
 
 // Multiplies by the quarter-turn root: +i forward, -i inverse.
@@ -114,12 +130,13 @@ inline void ReverseIncrement(std::size_t& r, int bits) {
 constexpr int TileBits = 4;
 constexpr std::size_t TileSize = std::size_t{1} << TileBits;
 
-constexpr std::size_t ReverseTileBits(std::size_t v) {
-  std::size_t r = 0;
-  for (int b = 0; b < TileBits; ++b)
-    r |= ((v >> b) & 1u) << (TileBits - 1 - b);
-  return r;
-}
+constexpr std::array<std::size_t, TileSize> ReversedTileBits = [] {
+  std::array<std::size_t, TileSize> table{};
+  for (std::size_t v = 0; v < TileSize; ++v)
+    for (int b = 0; b < TileBits; ++b)
+      table[v] |= ((v >> b) & 1u) << (TileBits - 1 - b);
+  return table;
+}();
 
 // Bit-reversal permutation of n = 2^bits complex values.
 void BitReverse(double* z, int bits) {
@@ -144,7 +161,7 @@ void BitReverse(double* z, int bits) {
       for (std::size_t high = 0; high < TileSize; ++high) {
         for (std::size_t low = 0; low < TileSize; ++low) {
           const std::size_t i = (high << highShift) | base | low;
-          const std::size_t j = (ReverseTileBits(low) << highShift) | partnerBase | ReverseTileBits(high);
+          const std::size_t j = (ReversedTileBits[low] << highShift) | partnerBase | ReversedTileBits[high];
           if (middle != reversedMiddle || i < j)
             SwapComplex(z, i, j);
         }
@@ -194,7 +211,7 @@ void Radix4FirstStage(double* z, std::size_t count) {
 
 // Stages with q up to this size keep root^k, root^2k and root^3k in a table
 // of their own; larger ones form them from the two-level root table.
-constexpr std::size_t StoredPowersLimit = 1024;
+constexpr std::size_t StoredPowersLimit = 4096;
 
 // exp(2*pi*i*j/N) from the two-level table: one product of two correctly
 // rounded values, within about 2 ulp.
@@ -206,25 +223,32 @@ struct TTwoLevelRoots {
   TCx operator()(std::size_t j) const { return Mul(Load(High + 2 * (j >> Shift)), Load(Low + 2 * (j & Mask))); }
 };
 
-// Twiddles of a stored stage: the three powers interleaved per k.
+// Doubles per k of a stored stage: root^k, root^2k, root^3k in the layout
+// of TwiddleStored.
+constexpr std::size_t StoredStride = 12;
+
+// Twiddles of a stored stage applied to the inputs a1, a2, a3 in place.
+template <TDirection D>
 struct TStoredPowers {
   const double* Roots;
-  void operator()(std::size_t k, TCx& w1, TCx& w2, TCx& w3) const {
-    w1 = Load(Roots + 6 * k);
-    w2 = Load(Roots + 6 * k + 2);
-    w3 = Load(Roots + 6 * k + 4);
+  void operator()(std::size_t k, TCx& a1, TCx& a2, TCx& a3) const {
+    const double* w = Roots + StoredStride * k;
+    a1 = TwiddleStored<D>(a1, w);
+    a2 = TwiddleStored<D>(a2, w + 4);
+    a3 = TwiddleStored<D>(a3, w + 8);
   }
 };
 
 // Twiddles of a streaming stage: root^k = W^(k stride), W = exp(2*pi*i/N).
+template <TDirection D>
 struct TStreamedPowers {
   TTwoLevelRoots Root;
   std::size_t Stride;
-  void operator()(std::size_t k, TCx& w1, TCx& w2, TCx& w3) const {
+  void operator()(std::size_t k, TCx& a1, TCx& a2, TCx& a3) const {
     const std::size_t j = k * Stride;
-    w1 = Root(j);
-    w2 = Root(2 * j);
-    w3 = Root(3 * j);
+    a1 = Twiddle<D>(a1, Root(j));
+    a2 = Twiddle<D>(a2, Root(2 * j));
+    a3 = Twiddle<D>(a3, Root(3 * j));
   }
 };
 
@@ -237,10 +261,9 @@ void Radix4Block(double* z, std::size_t q, const TPowers& powers) {
   double* z3 = z + 6 * q;
   for (std::size_t k = 0; k < q; ++k) {
     const std::size_t o = 2 * k;
-    TCx w1, w2, w3;
-    powers(k, w1, w2, w3);
-    Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, Load(z + o), Twiddle<D>(Load(z2 + o), w1),
-                 Twiddle<D>(Load(z1 + o), w2), Twiddle<D>(Load(z3 + o), w3));
+    TCx a1 = Load(z2 + o), a2 = Load(z1 + o), a3 = Load(z3 + o);
+    powers(k, a1, a2, a3);
+    Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, Load(z + o), a1, a2, a3);
   }
 }
 
@@ -258,9 +281,9 @@ struct TFastFourierTransform::TStages {
   template <TDirection D>
   static void Block(const TFastFourierTransform& t, double* z, std::size_t q) {
     if (q <= StoredPowersLimit)
-      Radix4Block<D>(z, q, TStoredPowers{t.StageRoots(q)});
+      Radix4Block<D>(z, q, TStoredPowers<D>{t.StageRoots(q)});
     else
-      Radix4Block<D>(z, q, TStreamedPowers{Roots(t), static_cast<std::size_t>(t.FSize) / (4 * q)});
+      Radix4Block<D>(z, q, TStreamedPowers<D>{Roots(t), static_cast<std::size_t>(t.FSize) / (4 * q)});
   }
 
   template <TDirection D>
@@ -270,7 +293,7 @@ struct TFastFourierTransform::TStages {
     else
       Radix4FirstStage<D>(z, count);
     for (std::size_t q = t.FFirstSize; q < count; q *= 4) {
-      const TStoredPowers powers{t.StageRoots(q)};
+      const TStoredPowers<D> powers{t.StageRoots(q)};
       for (std::size_t b = 0; b < count; b += 4 * q)
         Radix4Block<D>(z + 2 * b, q, powers);
     }
@@ -362,6 +385,13 @@ void AppendRounded(std::vector<double>& table, TExactRoot w) {
   table.push_back(static_cast<double>(w.Im));
 }
 
+// w in the layout of TwiddleStored.
+void AppendStored(std::vector<double>& table, TExactRoot w) {
+  const auto re = static_cast<double>(w.Re);
+  const auto im = static_cast<double>(w.Im);
+  table.insert(table.end(), {re, re, -im, im});
+}
+
 } // namespace
 
 // The two-level table holds W^j = exp(2*pi*i*j/N) for the low and the high
@@ -387,7 +417,7 @@ void TFastFourierTransform::BuildRoots() {
       for (std::size_t p = 1; p <= 3; ++p) {
         const std::size_t j = k * p * stride;
         const TExactRoot a = high[j >> FRootShift], b = low[j & FRootMask];
-        AppendRounded(FStage, {a.Re * b.Re - a.Im * b.Im, a.Re * b.Im + a.Im * b.Re});
+        AppendStored(FStage, {a.Re * b.Re - a.Im * b.Im, a.Re * b.Im + a.Im * b.Re});
       }
   }
 }

@@ -9,7 +9,7 @@
 // (or fold it into another gain) to undo Forward exactly.
 //
 // The object is immutable after construction and holds only tables of about
-// 4 sqrt(N) + 8200 doubles: Forward and Inverse never allocate and touch
+// 4 sqrt(N) + 66000 doubles: Forward and Inverse never allocate and touch
 // nothing but the caller's array.
 #pragma once
 
@@ -58,8 +58,8 @@ private:
   std::vector<double> FRootHigh;
   int FRootShift;
   std::size_t FRootMask;
-  // Roots of the in-cache radix-4 stages of the half-size complex transform
-  // (a fixed few thousand pairs whatever N).
+  // Roots of the radix-4 stages of up to 4 x 4096 values of the half-size
+  // complex transform (at most 65520 doubles whatever N).
   std::vector<double> FStage;
   // Start of each stage's roots in FStage (at most 13 stages for order 27).
   std::size_t FStageOffset[13] = {};
