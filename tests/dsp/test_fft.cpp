@@ -116,6 +116,65 @@ TEST(FastFourierTransform, ForwardAndInverseMatchLongDoubleDftForOrders2To12) {
   }
 }
 
+// Bins of the packed spectrum (and samples of the inverse) that the checks
+// at the larger orders look at: the first ten, the split step's special bins
+// N/8 and N/4 with their neighbours, the last, and a spread of others.
+std::vector<std::size_t> SampledBins(std::size_t n) {
+  std::vector<std::size_t> bins{n / 8 - 1, n / 8, n / 8 + 1, n / 4 - 1, n / 4, n / 4 + 1, n / 2 - 1};
+  for (std::size_t k = 0; k < 10; ++k)
+    bins.push_back(k);
+  for (std::size_t k = 10; k < n / 2; k += n / 2 / 37)
+    bins.push_back(k);
+  return bins;
+}
+
+// The orders whose top stages take their twiddles from the two-level root
+// table (the order 14 and 15 transforms have none, for comparison), checked
+// with random data against the long double DFT on a sample of bins.
+TEST(FastFourierTransform, ForwardAndInverseMatchLongDoubleDftOnSampledBinsForOrders14To17) {
+  for (int order = 14; order <= 17; ++order) {
+    SCOPED_TRACE(order);
+    const TFastFourierTransform fft(order);
+    const std::size_t n = std::size_t{1} << order;
+    const TRootTable roots(n);
+    const std::vector<std::size_t> bins = SampledBins(n);
+
+    const std::vector<double> signal = RandomSignal(n, 300u + static_cast<unsigned>(order));
+    std::vector<double> spectrum = signal;
+    fft.Forward(spectrum.data());
+    std::vector<double> result, inverseResult;
+    std::vector<long double> reference, inverseReference;
+    const std::vector<double> packed = RandomSignal(n, 400u + static_cast<unsigned>(order));
+    std::vector<double> inverse = packed;
+    fft.Inverse(inverse.data());
+    for (const std::size_t k : bins) {
+      long double re = 0, im = 0;
+      for (std::size_t j = 0; j < n; ++j) {
+        const std::size_t m = (j * k) % n;
+        re += static_cast<long double>(signal[j]) * roots.Cos[m];
+        im += static_cast<long double>(signal[j]) * roots.Sin[m];
+      }
+      result.push_back(spectrum[2 * k]);
+      reference.push_back(re);
+      if (k > 0) {
+        result.push_back(spectrum[2 * k + 1]);
+        reference.push_back(im);
+      }
+      // Sample k of the inverse.
+      long double x = static_cast<long double>(packed[0] + ((k % 2 == 0) ? packed[1] : -packed[1])) / 2;
+      for (std::size_t b = 1; b < n / 2; ++b) {
+        const std::size_t m = (k * b) % n;
+        x += static_cast<long double>(packed[2 * b]) * roots.Cos[m] +
+             static_cast<long double>(packed[2 * b + 1]) * roots.Sin[m];
+      }
+      inverseResult.push_back(inverse[k]);
+      inverseReference.push_back(x);
+    }
+    EXPECT_LE(RelativeError(result, reference), ErrorBound(order));
+    EXPECT_LE(RelativeError(inverseResult, inverseReference), ErrorBound(order));
+  }
+}
+
 TEST(FastFourierTransform, SmallestSizesFollowTheirClosedForms) {
   const TFastFourierTransform fft(2);
   std::vector<double> x{1.0, 2.0, 4.0, 8.0};
