@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 build=${RAVELIN_DEMO_BUILD:-build/release}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target ravelin-cli ravelin-demo
+cmake --build "$build" -j "$(nproc)"
 cli="$PWD/$build/cli/ravelin-cli"
 demo="$PWD/$build/cli/ravelin-demo"
 
