@@ -51,7 +51,7 @@ std::string ReplaceRecording(const std::string& recordingPath, const std::string
   std::error_code error;
   fs::rename(outputPath, target, error);
   if (error)
-    throw TRavelinError("Unable to replace original file!");
+    throw TRavelinError("Unable to remove original file!");
   return target;
 }
 

@@ -97,7 +97,7 @@ TEST_F(OutputStage, FailedReplacementIsReportedAndKeepsTheOutput) {
   FrontEnd.Answers = {true};
   EXPECT_TRUE(Process(path));
   ASSERT_EQ(FrontEnd.Questions.size(), 1u);
-  EXPECT_NE(FrontEnd.Questions[0].find("\r\rUnable to replace original file!\r\r"), std::string::npos);
+  EXPECT_NE(FrontEnd.Questions[0].find("\r\rUnable to remove original file!\r\r"), std::string::npos);
   EXPECT_EQ(test::ReadProductTag(Folder.Path() + "out/take_rv.wav"), "Ravelin");
   EXPECT_EQ(Options.Retained, (std::vector<std::string>{path}));
 }
