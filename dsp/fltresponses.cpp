@@ -40,16 +40,15 @@ void CosSin(const double* grid, uint32_t count, double* w, double* cw, double* s
   }
 }
 
-// |p0 + p1 e^{-iw} + p2 e^{-2iw}|^2 with the partial sums rounded to double and
-// the squares at extended precision: near the prototype corner the sums are
-// tiny differences of numbers near 1.
-long double SquaredMagnitude(double p0, double p1, double p2, double cw, double sw, double c2w, double s2w) {
+// |p0 + p1 e^{-iw} + p2 e^{-2iw}|^2 with the partial sums rounded to double:
+// near the prototype corner they are tiny differences of numbers near 1, and
+// their rounding, not the one of the squares, sets the precision.
+double SquaredMagnitude(double p0, double p1, double p2, double cw, double sw, double c2w, double s2w) {
   double re = p0 + p1 * cw;
   re = re + p2 * c2w;
   double im = p1 * sw;
   im = im + p2 * s2w;
-  const auto lre = static_cast<long double>(re), lim = static_cast<long double>(im);
-  return lre * lre + lim * lim;
+  return re * re + im * im;
 }
 
 } // namespace
@@ -65,9 +64,9 @@ void BiquadMagnitude(const double* grid, uint32_t count, double* response, const
       // Double-angle forms: within an ulp or two of cos 2w and sin 2w (the
       // form 1 - 2 sin^2 w keeps its accuracy at the tiny angles used here).
       const double c2w = 1.0 - 2.0 * sw[i] * sw[i], s2w = 2.0 * sw[i] * cw[i];
-      const long double num = SquaredMagnitude(c.B0, c.B1, c.B2, cw[i], sw[i], c2w, s2w);
-      const long double den = SquaredMagnitude(1.0, c.A1, c.A2, cw[i], sw[i], c2w, s2w);
-      out[i] *= static_cast<double>(std::sqrt(num / den));
+      const double num = SquaredMagnitude(c.B0, c.B1, c.B2, cw[i], sw[i], c2w, s2w);
+      const double den = SquaredMagnitude(1.0, c.A1, c.A2, cw[i], sw[i], c2w, s2w);
+      out[i] *= std::sqrt(num / den);
     }
   }
 }

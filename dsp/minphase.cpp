@@ -23,8 +23,56 @@ double LogFloor(const double* work, int32_t half) {
   return std::max(peak * RelativeLogFloor, std::numeric_limits<double>::min());
 }
 
-// Phases are handled in blocks of this many bins.
-constexpr int32_t PhaseBlock = 256;
+// Logarithms and phases are handled in blocks of this many bins.
+constexpr int32_t Block = 256;
+
+// y[i] := ln x[i] for positive, normal, finite x, within an ulp of the
+// library's values, in branch-free code that vectorises: x = 2^k m with
+// sqrt(1/2) <= m < sqrt(2), then ln m = f - f^2/2 + s (f^2/2 + R(s^2)) with
+// f = m - 1, s = f / (2 + f) and the minimax polynomial R.
+void Log(const double* x, int32_t count, double* y) {
+  constexpr uint64_t SqrtHalf = 0x3FE6A09E667F3BCD;   // bits of sqrt(1/2)
+  constexpr uint64_t ExponentMask = 0xFFF0000000000000;
+  constexpr uint64_t IntegerBits = 0x4330000000000000; // 2^52: low bits hold an integer
+  constexpr double Ln2Hi = 6.93147180369123816490e-01, Ln2Lo = 1.90821492927058770002e-10;
+  constexpr double Lg1 = 6.666666666666735130e-01, Lg2 = 3.999999999940941908e-01,
+                   Lg3 = 2.857142874366239149e-01, Lg4 = 2.222219843214978396e-01,
+                   Lg5 = 1.818357216161805012e-01, Lg6 = 1.531383769920937332e-01,
+                   Lg7 = 1.479819860511658591e-01;
+  for (int32_t i = 0; i < count; ++i) {
+    const uint64_t bits = std::bit_cast<uint64_t>(x[i]);
+    const uint64_t offset = bits - SqrtHalf; // k, two's complement, in the top 12 bits
+    const double m = std::bit_cast<double>(bits - (offset & ExponentMask));
+    // k + 2048 as the low bits of 2^52, then k exactly.
+    const double k = std::bit_cast<double>(IntegerBits | ((offset >> 52) ^ 0x800)) - 0x1.0000000000800p52;
+    const double f = m - 1.0, s = f / (2.0 + f), z = s * s, w = z * z;
+    const double r = z * (Lg1 + w * (Lg3 + w * (Lg5 + w * Lg7))) + w * (Lg2 + w * (Lg4 + w * Lg6));
+    const double hfsq = 0.5 * f * f;
+    y[i] = k * Ln2Hi - ((hfsq - (s * (hfsq + r) + k * Ln2Lo)) - f);
+  }
+}
+
+// data[2k] := ln max(work[k + 1], floor), data[2k + 1] := 0 for the bins
+// first .. first + count - 1. A block holding inf or NaN takes the library's
+// logarithm, so that they spread into the result as they should.
+void LogMagnitudes(double* data, const double* work, double floor, int32_t first, int32_t count) {
+  double x[Block], y[Block];
+  bool finite = true;
+  for (int32_t i = 0; i < count; ++i) {
+    x[i] = std::max(work[first + i + 1], floor);
+    finite &= x[i] <= std::numeric_limits<double>::max();
+  }
+  if (finite) {
+    Log(x, count, y);
+  } else {
+    for (int32_t i = 0; i < count; ++i)
+      y[i] = std::log(x[i]);
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    data[2 * (first + i)] = y[i];
+    data[2 * (first + i) + 1] = 0.0;
+  }
+}
 
 // cos x and sin x within about an ulp of the library's values, in branch-free
 // code that vectorises: x = q pi/2 + r with pi/2 in three parts, the minimax
@@ -61,7 +109,7 @@ void CosSin(const double* x, int32_t count, double* c, double* s) {
 // data[2k], data[2k + 1] := magnitude * (cos, sin) of the phase in data[2k + 1],
 // for the bins first .. first + count - 1 (magnitudes in work[k + 1]).
 void Rebuild(double* data, const double* work, int32_t first, int32_t count) {
-  double phase[PhaseBlock], c[PhaseBlock], s[PhaseBlock];
+  double phase[Block], c[Block], s[Block];
   for (int32_t i = 0; i < count; ++i)
     phase[i] = data[2 * (first + i) + 1];
   CosSin(phase, count, c, s);
@@ -85,10 +133,8 @@ void MinimumPhaseSpectrum(double* data, int32_t n, const TFastFourierTransform& 
   const double floor = LogFloor(work, half);
   data[0] = std::log(std::max(work[0], floor));
   data[1] = std::log(std::max(work[1], floor));
-  for (int32_t k = 1; k < half; ++k) {
-    data[2 * k] = std::log(std::max(work[k + 1], floor));
-    data[2 * k + 1] = 0.0;
-  }
+  for (int32_t k = 1; k < half; k += Block)
+    LogMagnitudes(data, work, floor, k, std::min(Block, half - k));
 
   // Real cepstrum, folded into the odd sequence whose transform holds the
   // minimum phase in its imaginary parts.
@@ -102,8 +148,8 @@ void MinimumPhaseSpectrum(double* data, int32_t n, const TFastFourierTransform& 
 
   data[0] = work[0];
   data[1] = work[1];
-  for (int32_t k = 1; k < half; k += PhaseBlock)
-    Rebuild(data, work, k, std::min(PhaseBlock, half - k));
+  for (int32_t k = 1; k < half; k += Block)
+    Rebuild(data, work, k, std::min(Block, half - k));
 }
 
 void MinimumPhaseImpulse(double* data, int32_t n, const TFastFourierTransform& fft, double* work) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 namespace ravelin {
@@ -46,6 +47,28 @@ TEST(MinimumPhase, HighOrderResponseKeepsItsPhaseOverSeveralTurns) {
   }
   ExpectStartsWith(MinimumPhaseOf(h, 10), h, 1e-8);
   ExpectStartsWith(MinimumPhaseOf(std::vector<double>(h.rbegin(), h.rend()), 10), h, 1e-8);
+  // Far from 1 in level the logarithms' exponents change, not the result.
+  for (const double level : {1e-150, 1e150}) {
+    std::vector<double> scaled = h;
+    for (double& v : scaled)
+      v *= level;
+    const std::vector<double> x = MinimumPhaseOf(scaled, 10);
+    for (std::size_t j = 0; j < x.size(); ++j)
+      ASSERT_NEAR(x[j] / level, j < h.size() ? h[j] : 0.0, 1e-8) << level << " sample " << j;
+  }
+}
+
+// Non-finite input must give a non-finite result, never finite numbers.
+TEST(MinimumPhase, NonFiniteBinSpreadsIntoTheResult) {
+  for (const double bad : {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+    constexpr int32_t n = 64;
+    const TFastFourierTransform fft(6);
+    std::vector<double> x(n, 1.0);
+    x[10] = bad;
+    std::vector<double> work(n / 2 + 1);
+    MinimumPhaseSpectrum(x.data(), n, fft, work.data());
+    EXPECT_FALSE(std::isfinite(x[20])) << bad;
+  }
 }
 
 TEST(MinimumPhase, DelayedImpulseMovesToTheStart) {
