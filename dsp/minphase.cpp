@@ -52,10 +52,10 @@ void Log(const double* x, int32_t count, double* y) {
   }
 }
 
-// data[2k] := ln max(work[k + 1], floor), data[2k + 1] := 0 for the bins
-// first .. first + count - 1. A block holding inf or NaN takes the library's
-// logarithm, so that they spread into the result as they should.
-void LogMagnitudes(double* data, const double* work, double floor, int32_t first, int32_t count) {
+// data[2k] := gain * ln max(work[k + 1], floor), data[2k + 1] := 0 for the
+// bins first .. first + count - 1. A block holding inf or NaN takes the
+// library's logarithm, so that they spread into the result as they should.
+void LogMagnitudes(double* data, const double* work, double floor, double gain, int32_t first, int32_t count) {
   double x[Block], y[Block];
   bool finite = true;
   for (int32_t i = 0; i < count; ++i) {
@@ -69,7 +69,7 @@ void LogMagnitudes(double* data, const double* work, double floor, int32_t first
       y[i] = std::log(x[i]);
   }
   for (int32_t i = 0; i < count; ++i) {
-    data[2 * (first + i)] = y[i];
+    data[2 * (first + i)] = gain * y[i];
     data[2 * (first + i) + 1] = 0.0;
   }
 }
@@ -106,57 +106,62 @@ void CosSin(const double* x, int32_t count, double* c, double* s) {
   }
 }
 
-// data[2k], data[2k + 1] := magnitude * (cos, sin) of the phase in data[2k + 1],
-// for the bins first .. first + count - 1 (magnitudes in work[k + 1]).
-void Rebuild(double* data, const double* work, int32_t first, int32_t count) {
+// data[2k], data[2k + 1] := gain * magnitude * (cos, sin) of the phase in
+// data[2k + 1], for the bins first .. first + count - 1 (magnitudes in work[k + 1]).
+void Rebuild(double* data, const double* work, double gain, int32_t first, int32_t count) {
   double phase[Block], c[Block], s[Block];
   for (int32_t i = 0; i < count; ++i)
     phase[i] = data[2 * (first + i) + 1];
   CosSin(phase, count, c, s);
   for (int32_t i = 0; i < count; ++i) {
     const double magnitude = work[first + i + 1];
-    data[2 * (first + i)] = magnitude * c[i];
-    data[2 * (first + i) + 1] = magnitude * s[i];
+    data[2 * (first + i)] = magnitude * c[i] * gain;
+    data[2 * (first + i) + 1] = magnitude * s[i] * gain;
   }
 }
 
-} // namespace
-
-void MinimumPhaseSpectrum(double* data, int32_t n, const TFastFourierTransform& fft, double* work) {
+// MinimumPhaseSpectrum with the result times gain, a power of two: the
+// scalings by powers of two below are exact, so folding them into passes that
+// run anyway gives the same values as separate passes.
+void MinimumPhase(double* data, int32_t n, const TFastFourierTransform& fft, double* work, double gain) {
   const int32_t half = n / 2;
+  const double scale = fft.InverseScale();
 
-  // Magnitudes into work (0 Hz, Nyquist, bins 1 .. n/2-1), logarithms into data.
+  // Magnitudes into work (0 Hz, Nyquist, bins 1 .. n/2-1), logarithms times
+  // the inverse transform's scale into data.
   work[0] = std::fabs(data[0]);
   work[1] = std::fabs(data[1]);
   for (int32_t k = 1; k < half; ++k)
     work[k + 1] = std::sqrt(data[2 * k] * data[2 * k] + data[2 * k + 1] * data[2 * k + 1]);
   const double floor = LogFloor(work, half);
-  data[0] = std::log(std::max(work[0], floor));
-  data[1] = std::log(std::max(work[1], floor));
+  data[0] = scale * std::log(std::max(work[0], floor));
+  data[1] = scale * std::log(std::max(work[1], floor));
   for (int32_t k = 1; k < half; k += Block)
-    LogMagnitudes(data, work, floor, k, std::min(Block, half - k));
+    LogMagnitudes(data, work, floor, scale, k, std::min(Block, half - k));
 
   // Real cepstrum, folded into the odd sequence whose transform holds the
   // minimum phase in its imaginary parts.
   fft.Inverse(data);
-  const double scale = fft.InverseScale();
-  for (int32_t j = 0; j < half; ++j)
-    data[j] *= scale;
   for (int32_t j = half; j < n; ++j)
-    data[j] *= -scale;
+    data[j] = -data[j];
   fft.Forward(data);
 
-  data[0] = work[0];
-  data[1] = work[1];
+  data[0] = work[0] * gain;
+  data[1] = work[1] * gain;
   for (int32_t k = 1; k < half; k += Block)
-    Rebuild(data, work, k, std::min(Block, half - k));
+    Rebuild(data, work, gain, k, std::min(Block, half - k));
+}
+
+} // namespace
+
+void MinimumPhaseSpectrum(double* data, int32_t n, const TFastFourierTransform& fft, double* work) {
+  MinimumPhase(data, n, fft, work, 1.0);
 }
 
 void MinimumPhaseImpulse(double* data, int32_t n, const TFastFourierTransform& fft, double* work) {
   fft.Forward(data);
-  MinimumPhaseSpectrum(data, n, fft, work);
+  MinimumPhase(data, n, fft, work, fft.InverseScale());
   fft.Inverse(data);
-  fft.Scale(data, fft.InverseScale());
 }
 
 } // namespace ravelin
