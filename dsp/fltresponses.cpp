@@ -1,4 +1,5 @@
 #include "fltresponses.h"
+#include "vectorclones.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,24 +52,29 @@ double SquaredMagnitude(double p0, double p1, double p2, double cw, double sw, d
   return re * re + im * im;
 }
 
+// Values per block: the angles and their cosines and sines live on the stack.
+constexpr uint32_t Block = 256;
+
+// BiquadMagnitude on count <= Block values.
+RAVELIN_VECTOR_CLONES void MagnitudeBlock(const double* grid, uint32_t count, double* response,
+                                          const TBiquadCoefficients& c) {
+  double w[Block], cw[Block], sw[Block];
+  CosSin(grid, count, w, cw, sw);
+  for (uint32_t i = 0; i < count; ++i) {
+    // Double-angle forms: within an ulp or two of cos 2w and sin 2w (the
+    // form 1 - 2 sin^2 w keeps its accuracy at the tiny angles used here).
+    const double c2w = 1.0 - 2.0 * sw[i] * sw[i], s2w = 2.0 * sw[i] * cw[i];
+    const double num = SquaredMagnitude(c.B0, c.B1, c.B2, cw[i], sw[i], c2w, s2w);
+    const double den = SquaredMagnitude(1.0, c.A1, c.A2, cw[i], sw[i], c2w, s2w);
+    response[i] *= std::sqrt(num / den);
+  }
+}
+
 } // namespace
 
 void BiquadMagnitude(const double* grid, uint32_t count, double* response, const TBiquadCoefficients& c) {
-  constexpr uint32_t Block = 256;
-  double w[Block], cw[Block], sw[Block];
-  for (uint32_t start = 0; start < count; start += Block) {
-    const uint32_t n = std::min(Block, count - start);
-    CosSin(grid + start, n, w, cw, sw);
-    double* out = response + start;
-    for (uint32_t i = 0; i < n; ++i) {
-      // Double-angle forms: within an ulp or two of cos 2w and sin 2w (the
-      // form 1 - 2 sin^2 w keeps its accuracy at the tiny angles used here).
-      const double c2w = 1.0 - 2.0 * sw[i] * sw[i], s2w = 2.0 * sw[i] * cw[i];
-      const double num = SquaredMagnitude(c.B0, c.B1, c.B2, cw[i], sw[i], c2w, s2w);
-      const double den = SquaredMagnitude(1.0, c.A1, c.A2, cw[i], sw[i], c2w, s2w);
-      out[i] *= std::sqrt(num / den);
-    }
-  }
+  for (uint32_t start = 0; start < count; start += Block)
+    MagnitudeBlock(grid + start, std::min(Block, count - start), response + start, c);
 }
 
 void CutResponse(double* response, double* scratch, uint32_t count, double corner,

@@ -1,4 +1,5 @@
 #include "minphase.h"
+#include "vectorclones.h"
 
 #include <algorithm>
 #include <bit>
@@ -25,15 +26,6 @@ double LogFloor(const double* work, int32_t half) {
 
 // Logarithms and phases are handled in blocks of this many bins.
 constexpr int32_t Block = 256;
-
-// The vector loops below get an AVX2 version beside the baseline one, chosen
-// once by the CPU at load time. Without FMA contraction both give the same
-// values, bit for bit.
-#if defined(__x86_64__) && defined(__ELF__) && (defined(__GNUC__) || defined(__clang__))
-#define RAVELIN_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define RAVELIN_VECTOR_CLONES
-#endif
 
 // x[i] := ln x[i] for positive, normal, finite x, within an ulp of the
 // library's values, in branch-free code that vectorises: x = 2^k m with
