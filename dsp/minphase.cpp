@@ -123,6 +123,12 @@ void Rebuild(double* data, const double* work, double gain, int32_t first, int32
   }
 }
 
+// work[k + 1] := |bin k| for k = 1 .. half - 1 of the packed spectrum data.
+RAVELIN_VECTOR_CLONES void BinMagnitudes(const double* data, int32_t half, double* work) {
+  for (int32_t k = 1; k < half; ++k)
+    work[k + 1] = std::sqrt(data[2 * k] * data[2 * k] + data[2 * k + 1] * data[2 * k + 1]);
+}
+
 // MinimumPhaseSpectrum with the result times gain, a power of two: the
 // scalings by powers of two below are exact, so folding them into passes that
 // run anyway gives the same values as separate passes.
@@ -134,8 +140,7 @@ void MinimumPhase(double* data, int32_t n, const TFastFourierTransform& fft, dou
   // the inverse transform's scale into data.
   work[0] = std::fabs(data[0]);
   work[1] = std::fabs(data[1]);
-  for (int32_t k = 1; k < half; ++k)
-    work[k + 1] = std::sqrt(data[2 * k] * data[2 * k] + data[2 * k + 1] * data[2 * k + 1]);
+  BinMagnitudes(data, half, work);
   const double floor = LogFloor(work, half);
   data[0] = scale * std::log(std::max(work[0], floor));
   data[1] = scale * std::log(std::max(work[1], floor));
