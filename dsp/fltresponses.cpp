@@ -9,7 +9,7 @@ namespace ravelin {
 namespace {
 
 // Angles below this (radians) take the series below; the cut filters' grids
-// stay under it for every corner above 0.16 Hz.
+// stay under it for every corner above 0.51 Hz (pi * 0.01 / corner < 0.0625).
 constexpr double SmallAngle = 0.0625;
 
 // cos w and sin w for |w| < SmallAngle by their Taylor series, truncated where
