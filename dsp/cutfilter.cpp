@@ -130,19 +130,14 @@ std::vector<float> DesignCutKernel(int32_t sampleRate, double lowCut, double hig
   const uint32_t n1 = g.Size, n2 = 2 * g.Size;
   // [0, n2): spectra and kernels; [n2, n2 + n1]: magnitude work area.
   std::vector<double> w(3 * static_cast<size_t>(n1) + 1);
-  {
-    const TFastFourierTransform fft(g.Order);
-    CutMagnitudes(w.data(), n1, sampleRate, lowCut, highCut, slopeIndex);
-    PackZeroPhase(w.data(), n1, slopeIndex == CutSlopeMax ? 1 : slopeIndex + 1);
-    fft.Inverse(w.data());
-    CentreAndScale(w.data(), n1, fft.InverseScale());
-  }
+  const TFastFourierTransform half(g.Order), fft(g.Order + 1);
+  CutMagnitudes(w.data(), n1, sampleRate, lowCut, highCut, slopeIndex);
+  PackZeroPhase(w.data(), n1, slopeIndex == CutSlopeMax ? 1 : slopeIndex + 1);
+  half.Inverse(w.data());
+  CentreAndScale(w.data(), n1, half.InverseScale());
   WindowKernel(w.data(), g);
   ZeroDoubles(w.data() + g.Length, n2 - g.Length);
-  {
-    const TFastFourierTransform fft(g.Order + 1);
-    MinimumPhaseImpulse(w.data(), static_cast<int32_t>(n2), fft, w.data() + n2);
-  }
+  MinimumPhaseImpulse(w.data(), static_cast<int32_t>(n2), fft, half, w.data() + n2);
   std::vector<float> kernel(g.Length);
   DoublesToFloats(w.data(), kernel.data(), g.Length);
   return kernel;

@@ -1,4 +1,5 @@
 #include "minphase.h"
+#include "errors.h"
 #include "vectorclones.h"
 
 #include <algorithm>
@@ -53,11 +54,10 @@ RAVELIN_VECTOR_CLONES void Log(double* x, int32_t count) {
   }
 }
 
-// data[2k] := gain * ln max(work[k + 1], floor), data[2k + 1] := 0 for the
-// bins first .. first + count - 1. A block holding inf or NaN takes the
-// library's logarithm, so that they spread into the result as they should.
-void LogMagnitudes(double* data, const double* work, double floor, double gain, int32_t first, int32_t count) {
-  double x[Block];
+// x[i] := ln max(work[first + i + 1], floor) for count bins. A block holding
+// inf or NaN takes the library's logarithm, so that they spread into the
+// result as they should.
+void BlockLogs(const double* work, double floor, int32_t first, int32_t count, double* x) {
   bool finite = true;
   for (int32_t i = 0; i < count; ++i) {
     x[i] = std::max(work[first + i + 1], floor);
@@ -68,10 +68,6 @@ void LogMagnitudes(double* data, const double* work, double floor, double gain, 
   } else {
     for (int32_t i = 0; i < count; ++i)
       x[i] = std::log(x[i]);
-  }
-  for (int32_t i = 0; i < count; ++i) {
-    data[2 * (first + i)] = gain * x[i];
-    data[2 * (first + i) + 1] = 0.0;
   }
 }
 
@@ -129,35 +125,124 @@ RAVELIN_VECTOR_CLONES void BinMagnitudes(const double* data, int32_t half, doubl
     work[k + 1] = std::sqrt(data[2 * k] * data[2 * k] + data[2 * k + 1] * data[2 * k + 1]);
 }
 
+// Magnitudes of the packed spectrum data into work (0 Hz, Nyquist, bins
+// 1 .. half-1), then their floored logarithms times gain into data: bin k at
+// data[Stride * k], the Nyquist bin at data[nyquist]. With Stride 2 the
+// imaginary parts are cleared, giving a packed real spectrum.
+template <int32_t Stride>
+void LogSpectrum(double* data, int32_t half, int32_t nyquist, double* work, double gain) {
+  work[0] = std::fabs(data[0]);
+  work[1] = std::fabs(data[1]);
+  BinMagnitudes(data, half, work);
+  const double floor = LogFloor(work, half);
+  data[0] = gain * std::log(std::max(work[0], floor));
+  data[nyquist] = gain * std::log(std::max(work[1], floor));
+  double x[Block];
+  for (int32_t k = 1; k < half; k += Block) {
+    const int32_t count = std::min(Block, half - k);
+    BlockLogs(work, floor, k, count, x);
+    for (int32_t i = 0; i < count; ++i) {
+      data[Stride * (k + i)] = gain * x[i];
+      if constexpr (Stride == 2)
+        data[Stride * (k + i) + 1] = 0.0;
+    }
+  }
+}
+
+// Spectrum of magnitudes work with the phases in data[2k + 1], times gain.
+void RebuildAll(double* data, int32_t half, const double* work, double gain) {
+  data[0] = work[0] * gain;
+  data[1] = work[1] * gain;
+  for (int32_t k = 1; k < half; k += Block)
+    Rebuild(data, work, gain, k, std::min(Block, half - k));
+}
+
 // MinimumPhaseSpectrum with the result times gain, a power of two: the
 // scalings by powers of two below are exact, so folding them into passes that
 // run anyway gives the same values as separate passes.
 void MinimumPhase(double* data, int32_t n, const TFastFourierTransform& fft, double* work, double gain) {
   const int32_t half = n / 2;
-  const double scale = fft.InverseScale();
-
-  // Magnitudes into work (0 Hz, Nyquist, bins 1 .. n/2-1), logarithms times
-  // the inverse transform's scale into data.
-  work[0] = std::fabs(data[0]);
-  work[1] = std::fabs(data[1]);
-  BinMagnitudes(data, half, work);
-  const double floor = LogFloor(work, half);
-  data[0] = scale * std::log(std::max(work[0], floor));
-  data[1] = scale * std::log(std::max(work[1], floor));
-  for (int32_t k = 1; k < half; k += Block)
-    LogMagnitudes(data, work, floor, scale, k, std::min(Block, half - k));
-
+  // Logarithms times the inverse transform's scale, so that the inverse
+  // gives the real cepstrum.
+  LogSpectrum<2>(data, half, 1, work, fft.InverseScale());
   // Real cepstrum, folded into the odd sequence whose transform holds the
   // minimum phase in its imaginary parts.
   fft.Inverse(data);
   for (int32_t j = half; j < n; ++j)
     data[j] = -data[j];
   fft.Forward(data);
+  RebuildAll(data, half, work, gain);
+}
 
-  data[0] = work[0] * gain;
-  data[1] = work[1] * gain;
-  for (int32_t k = 1; k < half; k += Block)
-    Rebuild(data, work, gain, k, std::min(Block, half - k));
+// Calls pair(j, cos(pi j / m), sin(pi j / m)) for j = 1 .. m/2 - 1, the
+// index pairs (j, m - j) that the half-size cosine and sine transforms mix.
+template <class TPair>
+void ForEachPair(int32_t m, TPair pair) {
+  const double step = std::numbers::pi / static_cast<double>(m);
+  double c[Block], s[Block];
+  for (int32_t first = 1; first < m / 2; first += Block) {
+    const int32_t count = std::min(Block, m / 2 - first);
+    for (int32_t i = 0; i < count; ++i)
+      s[i] = static_cast<double>(first + i) * step;
+    CosSin(count, c, s);
+    for (int32_t i = 0; i < count; ++i)
+      pair(first + i, c[i], s[i]);
+  }
+}
+
+// f[j] := F[j] = (f[0] + (-1)^j f[m]) / 2 + sum_{k=1}^{m-1} f[k] cos(pi j k / m)
+// for j = 0 .. m-1, f[m] left as it was: what the inverse transform of 2m
+// points makes of a real packed spectrum with f[k] in bin k. A real transform
+// of m points of the folded input holds F[2k] and F[2k+1] - F[2k-1] in bin k.
+void CosineTransform(double* f, int32_t m, const TFastFourierTransform& half) {
+  double first = 0.5 * (f[0] - f[m]);
+  f[0] = 0.5 * (f[0] + f[m]);
+  ForEachPair(m, [f, m, &first](int32_t j, double c, double s) {
+    const double sum = 0.5 * (f[j] + f[m - j]), difference = f[j] - f[m - j];
+    first += c * difference;
+    f[j] = sum - s * difference;
+    f[m - j] = sum + s * difference;
+  });
+  half.Forward(f);
+  f[1] = first;
+  for (int32_t j = 3; j < m; j += 2)
+    f[j] += f[j - 2];
+}
+
+// f[j] := F[j] = 2 sum_{k=1}^{m-1} f[k] sin(pi j k / m) for j = 1 .. m-1: the
+// imaginary parts of the spectrum of 2m points of f[1 .. m-1] followed by its
+// negated mirror, through a real transform of m points whose bin k holds
+// F[2k] in the imaginary and F[2k+1] - F[2k-1] in the real part.
+void SineTransform(double* f, int32_t m, const TFastFourierTransform& half) {
+  f[0] = 0.0;
+  f[m / 2] *= 4.0;
+  ForEachPair(m, [f, m](int32_t j, double, double s) {
+    const double sum = 2.0 * s * (f[j] + f[m - j]), difference = f[j] - f[m - j];
+    f[j] = sum + difference;
+    f[m - j] = sum - difference;
+  });
+  half.Forward(f);
+  f[1] = 0.5 * f[0];
+  for (int32_t j = 2; j < m; j += 2) {
+    const double re = f[j];
+    f[j] = f[j + 1];
+    f[j + 1] = f[j - 1] + re;
+  }
+}
+
+// MinimumPhase through transforms of half the size: the logarithms of the
+// magnitudes are real and even, so the cepstrum is a cosine transform of
+// them, and of the folded cepstrum only the sine parts are needed.
+void HalfSizeMinimumPhase(double* data, int32_t n, const TFastFourierTransform& half, double* work, double gain) {
+  const int32_t m = n / 2;
+  // Logarithms times the full size's inverse scale, as in MinimumPhase.
+  LogSpectrum<1>(data, m, m, work, 0.5 * half.InverseScale());
+  CosineTransform(data, m, half);
+  SineTransform(data, m, half);
+  // Phase of bin k from data[k] to data[2k + 1], downwards so nothing unread is overwritten.
+  for (int32_t k = m - 1; k > 0; --k)
+    data[2 * k + 1] = data[k];
+  RebuildAll(data, m, work, gain);
 }
 
 } // namespace
@@ -169,6 +254,15 @@ void MinimumPhaseSpectrum(double* data, int32_t n, const TFastFourierTransform& 
 void MinimumPhaseImpulse(double* data, int32_t n, const TFastFourierTransform& fft, double* work) {
   fft.Forward(data);
   MinimumPhase(data, n, fft, work, fft.InverseScale());
+  fft.Inverse(data);
+}
+
+void MinimumPhaseImpulse(double* data, int32_t n, const TFastFourierTransform& fft,
+                         const TFastFourierTransform& half, double* work) {
+  if (half.Order() + 1 != fft.Order())
+    throw TRavelinError("Minimum phase: the half-size transform does not match");
+  fft.Forward(data);
+  HalfSizeMinimumPhase(data, n, half, work, fft.InverseScale());
   fft.Inverse(data);
 }
 

@@ -13,5 +13,10 @@ namespace ravelin {
 void MinimumPhaseSpectrum(double* data, int32_t n, const TFastFourierTransform& fft, double* work);
 // N time samples in, N samples of the minimum-phase signal out (same level).
 void MinimumPhaseImpulse(double* data, int32_t n, const TFastFourierTransform& fft, double* work);
+// The same through transforms of half the size for the cepstrum and the
+// phase (half.Order() = fft.Order() - 1, else TRavelinError): two full-size
+// transforms fewer, equal results up to rounding.
+void MinimumPhaseImpulse(double* data, int32_t n, const TFastFourierTransform& fft,
+                         const TFastFourierTransform& half, double* work);
 
 } // namespace ravelin
