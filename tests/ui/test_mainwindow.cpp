@@ -29,14 +29,6 @@ void FillList(TFormMain& form, int count) {
   form.SetFileList(files);
 }
 
-QStringList Items(const TFormMain& form) {
-  QStringList items;
-  for (const std::string& file : form.FileList()) {
-    items << QString::fromStdString(file);
-  }
-  return items;
-}
-
 void Select(TFormMain& form, std::initializer_list<int> rows, int focused) {
   form.ListBoxFiles->setCurrentRow(focused, QItemSelectionModel::NoUpdate);
   form.ListBoxFiles->clearSelection();

@@ -18,18 +18,6 @@
 using namespace ravelin;
 using namespace ravelin::test;
 
-namespace {
-
-QStringList Items(const TFormMain& form) {
-  QStringList items;
-  for (const std::string& file : form.FileList()) {
-    items << QString::fromStdString(file);
-  }
-  return items;
-}
-
-} // namespace
-
 class TestScan : public QObject {
   Q_OBJECT
 

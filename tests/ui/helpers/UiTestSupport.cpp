@@ -1,5 +1,7 @@
 #include "UiTestSupport.h"
 
+#include "FrmMain.h"
+
 #include <QFile>
 #include <QSettings>
 
@@ -47,6 +49,14 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
     qFatal("cannot write the test file %s", qPrintable(path));
   }
+}
+
+QStringList Items(const TFormMain& form) {
+  QStringList items;
+  for (const std::string& file : form.FileList()) {
+    items << QString::fromStdString(file);
+  }
+  return items;
 }
 
 } // namespace ravelin::test

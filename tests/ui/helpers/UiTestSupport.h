@@ -15,6 +15,10 @@
 
 #include "Desktop.h"
 
+namespace ravelin {
+class TFormMain;
+}
+
 namespace ravelin::test {
 
 struct TMessageRecord {
@@ -60,5 +64,8 @@ private:
 
 // Creates a file with the given bytes (folders must exist).
 void WriteFile(const QString& path, const QByteArray& bytes = {});
+
+// The main window's file list, in order.
+QStringList Items(const TFormMain& form);
 
 } // namespace ravelin::test
