@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "engineTestSupport.h"
 #include "wavReader.h"
 
 namespace {
@@ -92,6 +93,30 @@ TEST_F(Cli, UsageAndValidationErrorsGiveStatusTwoWithTheEngineTexts) {
   EXPECT_EQ(Run("frobnicate").Status, 2);
   EXPECT_EQ(Run("sweep x.wav --channels quad").Status, 2);
   EXPECT_EQ(Run("sweep x.wav --duration 0").Status, 2);
+}
+
+// --slope 12 .. 96 are the slope items 0 .. 7, max item 8: a low cut at
+// 100 Hz attenuates an impulse response (the recording is the tone itself) at
+// its corner by 3 dB per item above -1; "max" clears everything below the
+// corner bin (measured -88 dB at 90 Hz, where item 7 gives -32 dB).
+TEST_F(Cli, SlopeSetsTheCutFiltersAttenuation) {
+  MakeMeasurement();
+  const struct {
+    const char* Slope;
+    double Frequency;  // Hz
+    double Low, High;  // dB
+  } cases[] = {{"12", 100, -3.2, -2.8},  {"24", 100, -6.2, -5.8}, {"84", 100, -21.2, -20.8},
+               {"96", 100, -24.2, -23.8}, {"max", 90, -300, -60}};
+  for (const auto& c : cases) {
+    const TCliResult result =
+        Run(std::string("deconvolve --tone tone.wav --silence 2 --bits float --low-cut 100 --out out --slope ") +
+            c.Slope + " rec/a.wav");
+    ASSERT_EQ(result.Status, 0) << result.Errors;
+    const std::vector<float> response = ravelin::test::ReadAudio(Dir + "out/a_rv.wav")[0];
+    const double level = ravelin::test::LevelAt(response, c.Frequency, 8000);
+    EXPECT_GT(level, c.Low) << c.Slope;
+    EXPECT_LT(level, c.High) << c.Slope;
+  }
 }
 
 TEST_F(Cli, SweepWritesTheRequestedFormat) {

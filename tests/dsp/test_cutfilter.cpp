@@ -94,8 +94,10 @@ TEST(CutFilter, HighCutAndBothTogether) {
   EXPECT_NEAR(LevelAt(y, 10000.0, 44100), -24.6, 0.2);
   const std::vector<double> brick = FilteredImpulse(60000, 44100, 100.0, 4000.0, CutSlopeMax);
   EXPECT_NEAR(LevelAt(brick, 1000.0, 44100), 0.0, 0.05);
-  EXPECT_LT(LevelAt(brick, 60.0, 44100), -40.0);
-  EXPECT_LT(LevelAt(brick, 6000.0, 44100), -40.0);
+  // The stop bands hold what the kernel's Hann window leaves (measured -77.3
+  // and -122.5 dB; a Hamming window gives -73.5 and -110, none -51 and -91).
+  EXPECT_LT(LevelAt(brick, 60.0, 44100), -75.0);
+  EXPECT_LT(LevelAt(brick, 6000.0, 44100), -115.0);
 }
 
 TEST(CutFilter, ImpulseReturnsTheKernelWithoutDelay) {

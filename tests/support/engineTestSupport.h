@@ -1,6 +1,6 @@
-// Shared pieces of the engine tests: temporary folders, small audio files
-// written and read through the project's own writer and reader, synthetic
-// measurements, and a scripted front end.
+// Shared pieces of the engine, command-line and window tests: temporary
+// folders, small audio files written and read through the project's own writer
+// and reader, synthetic measurements, and a scripted front end.
 #pragma once
 
 #include <cstdint>
@@ -29,13 +29,16 @@ private:
   std::string FPath;
 };
 
-// 32-bit float WAV, no metadata.
-void WriteFloatWav(const std::string& path, const TChannels& channels, int32_t sampleRate);
+// 32-bit float WAV; no metadata but the product tag when one is given.
+void WriteFloatWav(const std::string& path, const TChannels& channels, int32_t sampleRate,
+                   const std::string& productTag = {});
 // Mono 16-bit AIFF from samples at full scale +-1.
 void WriteAiff16(const std::string& path, const std::vector<float>& samples, int32_t sampleRate);
 void WriteTextFile(const std::string& path, const std::string& text);
 TChannels ReadAudio(const std::string& path);
 std::string ReadProductTag(const std::string& path);
+// The sample codes of a 32-bit PCM WAV, interleaved, as stored.
+std::vector<int32_t> ReadPcm32Codes(const std::string& path);
 
 // A float sweep test tone of `frames` frames written by the generator.
 std::vector<float> MakeTestTone(const std::string& path, int32_t sampleRate, int32_t frames);
@@ -44,6 +47,9 @@ std::vector<float> Convolve(const std::vector<float>& signal, const std::vector<
                             size_t length);
 // 20 log10(|got - want| / |want|) over want's length (got may be longer).
 double ErrorDecibels(const std::vector<float>& got, const std::vector<double>& want);
+// Level (dB re a unit impulse) of samples at frequency (Hz), by a direct
+// single-bin DFT in long double.
+double LevelAt(const std::vector<float>& samples, double frequency, int32_t sampleRate);
 
 // Records what the driver asks and shows; answers the Yes/No question from a
 // script (Yes when the script is empty) and requests Cancel at one position.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <numbers>
 #include <random>
 
 #include "sweep.h"
@@ -26,13 +28,23 @@ TTempFolder::~TTempFolder() {
   fs::remove_all(FPath, error);
 }
 
-void WriteFloatWav(const std::string& path, const TChannels& channels, int32_t sampleRate) {
+void WriteFloatWav(const std::string& path, const TChannels& channels, int32_t sampleRate,
+                   const std::string& productTag) {
+  // The writer takes the tag from a source file: the untagged file itself.
+  std::unique_ptr<TWAVReader> source;
+  if (!productTag.empty()) {
+    WriteFloatWav(path, channels, sampleRate);
+    source = std::make_unique<TWAVReader>(path);
+    source->SetProductTag(productTag);
+    source->Close();
+  }
   TWAVWriter writer;
   writer.FormatKind = 3;
   writer.Channels = static_cast<int32_t>(channels.size());
   writer.SampleRate = sampleRate;
   writer.BitsPerSample = 32;
   writer.BlockAlign = 4 * writer.Channels;
+  writer.Source = source.get();
   writer.Open(path);
   std::vector<const float*> table;
   for (const auto& channel : channels)
@@ -99,6 +111,21 @@ TChannels ReadAudio(const std::string& path) {
 
 std::string ReadProductTag(const std::string& path) { return TWAVReader(path).ProductTag(); }
 
+std::vector<int32_t> ReadPcm32Codes(const std::string& path) {
+  const TWAVReader reader(path);
+  if (reader.FormatKind() != 1 || reader.BitsPerSample() != 32)
+    return {};
+  std::ifstream file(path, std::ios::binary);
+  file.seekg(reader.DataStart());
+  std::vector<int32_t> codes(static_cast<size_t>(reader.FrameCount() * reader.Channels()));
+  for (int32_t& code : codes) {
+    unsigned char bytes[4] = {};
+    file.read(reinterpret_cast<char*>(bytes), 4);
+    code = static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24);
+  }
+  return codes;
+}
+
 std::vector<float> MakeTestTone(const std::string& path, int32_t sampleRate, int32_t frames) {
   TSweepSettings settings;
   settings.SampleRate = sampleRate;
@@ -131,6 +158,17 @@ double ErrorDecibels(const std::vector<float>& got, const std::vector<double>& w
     energy += want[i] * want[i];
   }
   return 10.0 * std::log10(error / energy);
+}
+
+double LevelAt(const std::vector<float>& samples, double frequency, int32_t sampleRate) {
+  const long double step = 2.0L * std::numbers::pi_v<long double> * frequency / sampleRate;
+  long double re = 0.0L, im = 0.0L;
+  for (size_t n = 0; n < samples.size(); ++n) {
+    const auto sample = static_cast<long double>(samples[n]);
+    re += sample * std::cos(step * static_cast<long double>(n));
+    im += sample * std::sin(step * static_cast<long double>(n));
+  }
+  return static_cast<double>(10.0L * std::log10(re * re + im * im));
 }
 
 void TScriptFrontEnd::ShowProgress(const std::string& fileName, int position, int) {
