@@ -7,6 +7,7 @@
 #include "batch.h"
 #include "engineTestSupport.h"
 #include "errors.h"
+#include "measurementTest.h"
 #include "outputStage.h"
 #include "processFile.h"
 
@@ -21,27 +22,19 @@ constexpr int32_t ToneFrames = 1024;
 
 // A folder with a test tone and recordings named take0.wav, take1.wav, ...;
 // the names listed in `broken` hold text instead of audio.
-class Batch : public ::testing::Test {
+class Batch : public test::TMeasurementTest {
 protected:
-  test::TTempFolder Folder;
-  TProcessWorkspace Workspace;
-  test::TScriptFrontEnd FrontEnd;
-  TProcessOptions Options;
-  std::vector<float> Tone;
-
   void SetUp() override {
-    Tone = test::MakeTestTone(Folder.Path() + "tone.wav", Rate, ToneFrames);
-    Options.TestTone = Folder.Path() + "tone.wav";
-    Options.ScanFolder = Folder.Path();
+    PrepareSweep(Rate, ToneFrames);
+    Options.FloatOutput = false;
+    Options.OutBits = 24;
     Options.OutFolder = Folder.Path() + "out/";
     Options.Dither = std::make_unique<TOutputDither>(12345u);
-    ASSERT_TRUE(LoadTestTone(Workspace, Options, FrontEnd));
   }
 
   std::vector<std::string> MakeFiles(int count, const std::vector<int>& broken = {}) {
     std::vector<std::string> files;
-    std::vector<float> recording = Tone;
-    recording.resize(Tone.size() + 100, 0.0f);
+    const std::vector<float> recording = ToneCopy(Tone.size() + 100);
     for (int i = 0; i < count; ++i) {
       files.push_back(Folder.Path() + "take" + std::to_string(i) + ".wav");
       if (std::find(broken.begin(), broken.end(), i) != broken.end())

@@ -8,6 +8,7 @@
 #include "deconvolve.h"
 #include "engineTestSupport.h"
 #include "errors.h"
+#include "measurementTest.h"
 #include "outputStage.h"
 #include "processFile.h"
 
@@ -37,35 +38,12 @@ size_t PeakIndex(const std::vector<float>& samples) {
                              }) - samples.begin());
 }
 
-class Deconvolution : public ::testing::Test {
+class Deconvolution : public test::TMeasurementTest {
 protected:
-  test::TTempFolder Folder;
-  TProcessWorkspace Workspace;
-  test::TScriptFrontEnd FrontEnd;
-  TProcessOptions Options;
-  std::vector<float> Tone;
-
-  void SetUp() override {
-    Tone = test::MakeTestTone(Folder.Path() + "tone.wav", Rate, ToneFrames);
-    Options.TestTone = Folder.Path() + "tone.wav";
-    Options.FloatOutput = true;
-    Options.OutBits = 32;
-    Options.ScanFolder = Folder.Path();
-    Options.OutFolder = Folder.Path();
-    ASSERT_TRUE(LoadTestTone(Workspace, Options, FrontEnd));
-  }
+  void SetUp() override { PrepareSweep(Rate, ToneFrames); }
 
   std::vector<float> Record(const std::vector<double>& h) const {
     return test::Convolve(Tone, h, Tone.size() + Tail);
-  }
-
-  // Processes one recording; returns the impulse response read back.
-  TChannels Process(const TChannels& recording) {
-    const std::string path = Folder.Path() + "take.wav";
-    test::WriteFloatWav(path, recording, Rate);
-    EXPECT_TRUE(ProcessFile(path, MakeOutputName(path, Options), Options, Workspace, FrontEnd));
-    EXPECT_TRUE(FrontEnd.Questions.empty()) << FrontEnd.Questions.front();
-    return test::ReadAudio(Folder.Path() + "take_rv.wav");
   }
 
   // The per-file error of a recording, and no output written.
@@ -146,11 +124,7 @@ TEST_F(Deconvolution, StereoRecordingIsDividedByTheMonoToneOnEachChannel) {
 }
 
 TEST_F(Deconvolution, MonoRecordingUsesOnlyTheFirstChannelOfAStereoTone) {
-  std::vector<float> quieter = Tone;
-  for (float& sample : quieter)
-    sample *= 0.5f;
-  test::WriteFloatWav(Options.TestTone, {Tone, quieter}, Rate);
-  ASSERT_TRUE(LoadTestTone(Workspace, Options, FrontEnd));
+  UseTestTone({Tone, ToneCopy(Tone.size(), 0.5f)});
   const auto h = RoomResponse(10, 0.5);
   EXPECT_LT(test::ErrorDecibels(Process({Record(h)})[0], h), -120.0);  // measured about -150 dB
 }
@@ -213,17 +187,6 @@ TEST(ReverseDoubles, SwapsPairsFromBothEnds) {
   EXPECT_EQ(even, (std::vector<double>{4, 3, 2, 1}));
 }
 
-// Level of samples at frequency f (Hz), in dB relative to a unit impulse.
-double LevelAt(const std::vector<float>& samples, double f) {
-  double re = 0.0, im = 0.0;
-  for (size_t n = 0; n < samples.size(); ++n) {
-    const double phase = 2.0 * M_PI * f * static_cast<double>(n) / Rate;
-    re += static_cast<double>(samples[n]) * std::cos(phase);
-    im += static_cast<double>(samples[n]) * std::sin(phase);
-  }
-  return 20.0 * std::log10(std::hypot(re, im));
-}
-
 // A broadband response (the test tone recorded unchanged) filtered by a 100 Hz
 // low cut: the corner is attenuated by 3 dB per unit of slope index + 1, and
 // the pass band stays at 0 dB. Tolerance 0.2 dB: the deconvolution error is far
@@ -235,8 +198,8 @@ TEST_F(Deconvolution, LowCutAttenuatesItsCornerBySlope) {
     Options.CutSlope = slope;
     const TChannels out = Process({recording});
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_NEAR(LevelAt(out[0], 100.0), corner, 0.2) << "slope index " << slope;
-    EXPECT_NEAR(LevelAt(out[0], 1000.0), 0.0, 0.2) << "slope index " << slope;
+    EXPECT_NEAR(test::LevelAt(out[0], 100.0, Rate), corner, 0.2) << "slope index " << slope;
+    EXPECT_NEAR(test::LevelAt(out[0], 1000.0, Rate), 0.0, 0.2) << "slope index " << slope;
   }
 }
 
