@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, testing and benchmarking need,
 # only those missing. Quiet when everything is there.
-#   scripts/install-deps.sh           build, test and benchmark packages
-#   scripts/install-deps.sh --fuzz    also clang and its sanitizer runtimes
+#   scripts/install-deps.sh           build, test (gcc and clang builds, fuzzers)
+#                                     and benchmark packages
 #   scripts/install-deps.sh --gui     also Xvfb for the screenshot script
 set -euo pipefail
 
 packages=(
-  g++ cmake make pkg-config
+  g++ clang-14 libclang-rt-14-dev cmake make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libfftw3-dev libzita-convolver-dev
   qt6-base-dev fonts-dejavu-core
@@ -15,7 +15,6 @@ packages=(
 )
 for arg in "$@"; do
   case "$arg" in
-    --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     --gui) packages+=(xvfb xauth) ;;
     *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;
   esac
