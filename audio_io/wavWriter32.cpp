@@ -129,35 +129,31 @@ void AppendInfo(TBytes& out, const TWAVReader& source)
 
 TWAVWriter::TWAVWriter() : FWorkBuffer(kStepBytes) {}
 
-TWAVWriter::~TWAVWriter()
-{
-  try {
-    Close();
-  } catch (const TRavelinError&) {
-    // A destructor must not throw; callers who need the outcome call Close.
-  }
-}
+TWAVWriter::~TWAVWriter() = default;
 
-void TWAVWriter::Open(const std::string& fileName)
+void TWAVWriter::Open(const std::string& fileName, std::unique_ptr<TByteSink> sink)
 {
   Close();
-  const bool valid = (FormatKind == 1 && (BitsPerSample == 16 || BitsPerSample == 24 || BitsPerSample == 32)) ||
-                     (FormatKind == 3 && BitsPerSample == 32);
-  if (!valid || Channels < 1 || Channels > 16 || BlockAlign != Channels * BitsPerSample / 8)
-    throw TRavelinError(kErrCreate);
+  CheckFormat();
+  FSink = sink ? std::move(sink) : std::make_unique<TFileSink>(fileName);
   FFileName = fileName;
-  FFile = std::fopen(fileName.c_str(), "wb");
-  if (!FFile)
-    throw TRavelinError(kErrCreate);
   FPosition = 0;
   FFramesWritten = 0;
   FTrailerBytes = static_cast<int64_t>(Trailer().size());
   try {
     WriteHeader();
   } catch (...) {
-    std::fclose(std::exchange(FFile, nullptr));
+    FSink.reset();
     throw;
   }
+}
+
+void TWAVWriter::CheckFormat() const
+{
+  const bool valid = (FormatKind == 1 && (BitsPerSample == 16 || BitsPerSample == 24 || BitsPerSample == 32)) ||
+                     (FormatKind == 3 && BitsPerSample == 32);
+  if (!valid || Channels < 1 || Channels > 16 || BlockAlign != Channels * BitsPerSample / 8)
+    throw TRavelinError(kErrCreate);
 }
 
 void TWAVWriter::WriteHeader()
@@ -198,7 +194,7 @@ bool TWAVWriter::WriteFrames(const float* const* channels, int32_t frameCount)
 {
   if (frameCount <= 0)
     return true;
-  if (!FFile)
+  if (!FSink)
     throw TRavelinError(kErrWrite);
   // Refuse what would pass the 32-bit sizes before writing any of it.
   const int64_t dataBytes = (FFramesWritten + frameCount) * BlockAlign;
@@ -231,25 +227,24 @@ std::vector<uint8_t> TWAVWriter::Trailer() const
 
 void TWAVWriter::Close()
 {
-  if (!FFile)
+  if (!FSink)
     return;
-  // Whatever happens below, the handle is given up.
-  struct TCloser {
-    std::FILE*& File;
-    ~TCloser()
-    {
-      if (File)
-        std::fclose(std::exchange(File, nullptr));
-    }
-  } closer{FFile};
+  CompleteFile();
+  const bool finished = FSink->Finish();
+  FSink.reset();
+  if (!finished)
+    throw TRavelinError(kErrWrite);
+}
 
+void TWAVWriter::CompleteFile()
+{
   if ((FFramesWritten * BlockAlign) & 1) {
     const uint8_t pad = 0;
     WriteBytes(&pad, 1);
   }
   const std::vector<uint8_t> trailer = Trailer();
   if (FPosition + static_cast<int64_t>(trailer.size()) > kMaxFileEnd)
-    throw TRavelinError(kErrWrite);
+    Abandon();
   WriteBytes(trailer.data(), static_cast<int64_t>(trailer.size()));
   const int64_t end = FPosition;
   SeekTo(0);
@@ -258,14 +253,18 @@ void TWAVWriter::Close()
   WriteBytes(riff, sizeof riff);
   SeekTo(FDataHeaderPos);
   WriteDataHeader();
-  if (std::fclose(std::exchange(FFile, nullptr)) != 0)
-    throw TRavelinError(kErrWrite);
+}
+
+void TWAVWriter::Abandon()
+{
+  FSink.reset();
+  throw TRavelinError(kErrWrite);
 }
 
 void TWAVWriter::SeekTo(int64_t offset)
 {
-  if (std::fseek(FFile, static_cast<long>(offset), SEEK_SET) != 0)
-    throw TRavelinError(kErrWrite);
+  if (!FSink->Seek(offset))
+    Abandon();
   FPosition = offset;
 }
 
@@ -273,8 +272,8 @@ void TWAVWriter::WriteBytes(const void* source, int64_t count)
 {
   if (count == 0)
     return;
-  if (std::fwrite(source, 1, static_cast<std::size_t>(count), FFile) != static_cast<std::size_t>(count))
-    throw TRavelinError(kErrWrite);
+  if (!FSink->Write(source, static_cast<std::size_t>(count)))
+    Abandon();
   FPosition += count;
 }
 

@@ -7,8 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <bit>
+#include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
 
 using namespace ravelin;
 using namespace ravelin::fixtures;
@@ -147,6 +154,45 @@ TEST(WavWriter, InfoLayoutAndOddLoopCounts)
   EXPECT_EQ(WriteFileBytes(dir, 1, 16, {Words({7})}, bare.get()).size(), 46u);
 }
 
+namespace {
+
+// A sink in memory whose step number FailAt (counting writes, seeks and the
+// finish together) fails.
+class TFailingSink : public TByteSink {
+public:
+  explicit TFailingSink(int failAt, bool* finished) : FFailAt(failAt), FFinished(finished) {}
+  bool Write(const void*, size_t) override { return Step(); }
+  bool Seek(int64_t) override { return Step(); }
+  bool Finish() override { return *FFinished = Step(); }
+
+private:
+  bool Step() { return ++FSteps != FFailAt; }
+  int FSteps = 0;
+  int FFailAt;
+  bool* FFinished;
+};
+
+std::vector<std::string> Listing(const std::string& folder)
+{
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void ExpectWriteError(const std::function<void()>& action)
+{
+  try {
+    action();
+    FAIL() << "no error";
+  } catch (const TRavelinError& e) {
+    EXPECT_STREQ(e.what(), "011 - File write error");
+  }
+}
+
+} // namespace
+
 TEST(WavWriter, LifecycleAndFailures)
 {
   TTempDir dir;
@@ -166,42 +212,72 @@ TEST(WavWriter, LifecycleAndFailures)
   EXPECT_THROW(w.Open(dir.Path("bad.wav")), TRavelinError);
   SetFormat(w, 3, 1, 44100, 24);
   EXPECT_THROW(w.Open(dir.Path("bad.wav")), TRavelinError);
+  EXPECT_TRUE(Listing(dir.Path("")).empty());
 
-  // A full disk is a write error, whether it shows in a write, a seek or the close.
-  for (const int frames : {10, 100000}) {
-    TWAVWriter full;
-    SetFormat(full, 1, 1, 44100, 16);
-    std::vector<float> words(static_cast<size_t>(frames), 0.0f);
-    const float* planes[] = {words.data()};
-    try {
-      full.Open("/dev/full");
-      full.WriteFrames(planes, frames);
-      full.Close();
-      FAIL();
-    } catch (const TRavelinError& e) {
-      EXPECT_STREQ(e.what(), "011 - File write error");
-    }
-    if (frames == 100000) { // the failed write left it open; Close fails the same way
-      EXPECT_THROW(full.Close(), TRavelinError);
-    }
-    EXPECT_FALSE(full.IsOpen());
+  // Every failing step is a write error, and the file is never finished:
+  // header writes (1, 2), data (3), the size patches (seek, write, seek,
+  // write) and the finish itself (8).
+  std::vector<float> words = Words({5, 6, 7});
+  const float* planes[] = {words.data()};
+  for (int failAt = 1; failAt <= 8; ++failAt) {
+    SCOPED_TRACE(failAt);
+    bool finished = false;
+    TWAVWriter failing;
+    SetFormat(failing, 1, 1, 8000, 16);
+    ExpectWriteError([&] {
+      failing.Open("x.wav", std::make_unique<TFailingSink>(failAt, &finished));
+      failing.WriteFrames(planes, 3);
+      failing.Close();
+    });
+    EXPECT_FALSE(finished);
+    EXPECT_FALSE(failing.IsOpen());
   }
   {
-    TWAVWriter unclosed; // the destructor finishes the file and swallows errors
+    TWAVWriter unclosed; // abandoned: nothing appears, not even the temporary
     SetFormat(unclosed, 1, 1, 8000, 16);
-    unclosed.Open("/dev/full");
+    unclosed.Open(dir.Path("unclosed.wav"));
+    unclosed.WriteFrames(planes, 3);
+    EXPECT_EQ(Listing(dir.Path("")).size(), 1u);
   }
+  EXPECT_TRUE(Listing(dir.Path("")).empty());
   {
     TWAVWriter reopened;
     SetFormat(reopened, 1, 1, 8000, 16);
     reopened.Open(dir.Path("first.wav"));
-    std::vector<float> words = Words({5, 6, 7});
-    const float* planes[] = {words.data()};
     reopened.WriteFrames(planes, 3);
     reopened.Open(dir.Path("second.wav")); // finishes the first file
     EXPECT_EQ(Read(ReadFile(dir.Path("first.wav")))->FrameCount(), 3);
+    reopened.Close();
   }
   EXPECT_EQ(Read(ReadFile(dir.Path("second.wav")))->FrameCount(), 0);
+  EXPECT_EQ(Listing(dir.Path("")), (std::vector<std::string>{"first.wav", "second.wav"}));
+}
+
+// Past a file size limit the buffered bytes fail only when flushed at the
+// close: the old file stays as it was and no temporary is left.
+TEST(WavWriter, AFailedCloseKeepsTheOldFile)
+{
+  TTempDir dir;
+  WriteFile(dir.Path("out.wav"), TBytes(300, 7));
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 200;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  std::vector<float> words(100, 0.0f);
+  const float* planes[] = {words.data()};
+  TWAVWriter w;
+  SetFormat(w, 1, 1, 8000, 16);
+  ExpectWriteError([&] {
+    w.Open(dir.Path("out.wav"));
+    w.WriteFrames(planes, 100);
+    w.Close();
+  });
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(ReadFile(dir.Path("out.wav")), TBytes(300, 7));
+  EXPECT_EQ(Listing(dir.Path("")), std::vector<std::string>{"out.wav"});
 }
 
 TEST(WavWriter, OutputsReachingFourGibibytesAreRefusedCleanly)
