@@ -51,6 +51,11 @@ void TConsoleFrontEnd::ShowMessage(const std::string& text) {
   std::fprintf(stderr, "ravelin-cli: %s\n", ConsoleText(text).c_str());
 }
 
+void TConsoleFrontEnd::ShowNotice(const std::string& text) {
+  EndLiveLine();
+  std::fprintf(stderr, "ravelin-cli: note: %s\n", ConsoleText(text).c_str());
+}
+
 void TConsoleFrontEnd::FileDone(const std::string& /*recordingPath*/, TFileOutcome outcome,
                                 const std::string& /*outputPath*/) {
   switch (outcome) {

@@ -26,6 +26,7 @@ public:
   bool CancelRequested() override { return false; }
   bool AskYesNo(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
   void FileDone(const std::string& recordingPath, TFileOutcome outcome,
                 const std::string& outputPath) override;
   void FileFailed(const std::string& recordingPath, const std::string& message) override;

@@ -1,4 +1,5 @@
 // ravelin-cli: the engine without a window, for scripts and servers.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -28,6 +29,9 @@ int Run(ravelin::TArgumentList& arguments) {
 int main(int argc, char** argv) {
   // Floating-point exceptions stay masked for the whole run.
   const ravelin::TFPUModeGuard fpuMode;
+  // Past a file size limit a write then fails with an error that the file's
+  // message reports, instead of the signal ending the process.
+  std::signal(SIGXFSZ, SIG_IGN);
   ravelin::TArgumentList arguments(std::vector<std::string>(argv + 1, argv + argc));
   try {
     return Run(arguments);

@@ -34,13 +34,6 @@ void CheckDivisor(const double* spectrum, uint32_t n) {
     throw TRavelinError("Cannot deconvolve: the test tone spectrum has zero bins!");
 }
 
-bool AllFinite(const float* samples, int32_t count) {
-  for (int32_t i = 0; i < count; ++i)
-    if (!std::isfinite(samples[i]))
-      return false;
-  return true;
-}
-
 // +6 dB per octave through -98.6 dB at 1 kHz, on both parts of every bin;
 // the DC and Nyquist terms are cleared.
 void ApplyTilt(double* spectrum, uint32_t n, int32_t sampleRate) {
@@ -99,7 +92,7 @@ float DeconvolveChannel(const TChannelJob& job, int32_t c, float peak) {
   ZeroDoubles(a + s + r, n - s - r);
   job.Fft.Forward(a);
 
-  PrepareDivisor(job, std::min(c, ws.TestToneChannels - 1));
+  PrepareDivisor(job, ws.ToneChannelFor[static_cast<size_t>(c)]);
   if (job.Options.Reversed) {
     job.Fft.Multiply(a, ws.B());
   } else {
@@ -118,8 +111,6 @@ float DeconvolveChannel(const TChannelJob& job, int32_t c, float peak) {
                  static_cast<double>(job.Options.HighCut), job.Options.CutSlope)
         .Apply(a, l);
   DoublesToFloats(a, channel, static_cast<uint32_t>(l));
-  if (!AllFinite(channel, l))
-    throw TRavelinError("Deconvolution result is not finite!");
   if (job.Options.Normalize)
     peak = PeakAbsFloats(channel, static_cast<uint32_t>(l), peak);
   return peak;

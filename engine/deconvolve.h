@@ -39,8 +39,9 @@ struct TDeconvolutionResult {
 // Reads the open recording into the workspace and replaces every channel by
 // its impulse response (Length single-precision samples at the start of each
 // recording channel). Peak is tracked only when options.Normalize is set and
-// is 1e-15 otherwise. Throws TRavelinError when the result would not be
-// finite; nothing is then left for writing.
+// is 1e-15 otherwise. Recording channel c is deconvolved by test tone channel
+// workspace.ToneChannelFor[c]. The output stage checks that the samples are
+// finite.
 TDeconvolutionResult DeconvolveRecording(TWAVReader& reader, const TProcessOptions& options,
                           TProcessWorkspace& workspace);
 

@@ -25,6 +25,8 @@ public:
   virtual bool AskYesNo(const std::string& text) = 0;
   // OK message, caption "Quorvant Ravelin".
   virtual void ShowMessage(const std::string& text) = 0;
+  // Information that does not stop the run (once per run at most).
+  virtual void ShowNotice(const std::string& text) { ShowMessage(text); }
   // A file has been dealt with (for summaries); outputPath is empty unless written.
   virtual void FileDone(const std::string& recordingPath, TFileOutcome outcome,
                         const std::string& outputPath) = 0;

@@ -1,11 +1,13 @@
 #include "outputStage.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
 #include "buffers.h"
 #include "errors.h"
+#include "paths.h"
 #include "wavReader.h"
 #include "wavWriter32.h"
 
@@ -24,6 +26,21 @@ void CreateFolders(const std::string& folder) {
     throw TRavelinError("Unable to create output folder!");
 }
 
+// One spelling per file for the outputs of a run.
+std::string PathKey(const std::string& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(path, error);
+  return (error ? fs::path(path) : absolute).lexically_normal().string();
+}
+
+bool CarriesProductMarker(const std::string& path) {
+  try {
+    return TWAVReader(path).ProductTag() == ProductName;
+  } catch (const std::exception&) {
+    return false;  // unreadable, a folder, or not audio: not ours
+  }
+}
+
 // Fixed gain and/or normalisation to 0.966 of full scale by the common peak,
 // so that the balance between channels is kept.
 void ApplyGain(float peak, int32_t length, const TProcessOptions& options,
@@ -40,32 +57,17 @@ void ApplyGain(float peak, int32_t length, const TProcessOptions& options,
                 static_cast<double>(gain));
 }
 
-// Gives the output the recording's file name in the output's folder. rename
-// replaces an existing file in one step, so either the old file or the new
-// one is always there.
-std::string ReplaceRecording(const std::string& recordingPath, const std::string& outputPath) {
-  const std::string outputFolder = FolderOf(outputPath);
-  const std::string target = outputFolder == FolderOf(recordingPath)
-                                 ? recordingPath
-                                 : outputFolder + FileNameOf(recordingPath);
-  std::error_code error;
-  fs::rename(outputPath, target, error);
-  if (error)
-    throw TRavelinError("Unable to remove original file!");
-  return target;
+// An infinite or NaN sample (a test tone spectrum with near-zero bins, a gain
+// too high for single precision) would be written as success otherwise.
+void CheckFinite(int32_t length, const TProcessWorkspace& workspace) {
+  for (int32_t c = 0; c < workspace.RecordChannels; ++c) {
+    const float* samples = workspace.Record[static_cast<size_t>(c)];
+    if (!std::all_of(samples, samples + length, [](float x) { return std::isfinite(x); }))
+      throw TRavelinError("Deconvolution result is not finite!");
+  }
 }
 
 } // namespace
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string FileNameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string MakeOutputName(const std::string& recordingPath, const TProcessOptions& options) {
   const std::string folder = FolderOf(recordingPath);
@@ -79,12 +81,34 @@ std::string MakeOutputName(const std::string& recordingPath, const TProcessOptio
   return name;
 }
 
-std::string WriteOutput(TWAVReader& reader, float peak, int32_t length,
-                        const std::string& outputPath, const TProcessOptions& options,
-                        TProcessWorkspace& workspace) {
+std::string OutputTarget(const std::string& recordingPath, const std::string& outputPath,
+                         const TProcessOptions& options) {
+  if (!options.NoRename)
+    return outputPath;
+  const std::string outputFolder = FolderOf(outputPath);
+  return outputFolder == FolderOf(recordingPath) ? recordingPath
+                                                 : outputFolder + FileNameOf(recordingPath);
+}
+
+void CheckTarget(const std::string& target, const std::string& recordingPath,
+                 const TProcessOptions& options) {
+  const auto earlier = options.Written.find(PathKey(target));
+  if (earlier != options.Written.end() && earlier->second != PathKey(recordingPath))
+    throw TRavelinError("Output file already written by another recording of this run: " + target);
+  const bool replacesRecording = options.NoRename && target == recordingPath;
+  std::error_code error;
+  if (replacesRecording || !fs::exists(fs::symlink_status(target, error)))
+    return;
+  if (!CarriesProductMarker(target))
+    throw TRavelinError("Refusing to replace a file Ravelin did not write: " + target);
+}
+
+void WriteOutput(TWAVReader& reader, float peak, int32_t length, const std::string& target,
+                 TProcessOptions& options, TProcessWorkspace& workspace) {
   ApplyGain(peak, length, options, workspace);
+  CheckFinite(length, workspace);
   const int32_t channels = workspace.RecordChannels;
-  reader.SetProductTag("Ravelin");
+  reader.SetProductTag(ProductName);
   TWAVWriter writer;
   writer.FormatKind = options.FloatOutput ? 3 : 1;
   writer.Channels = channels;
@@ -92,13 +116,13 @@ std::string WriteOutput(TWAVReader& reader, float peak, int32_t length,
   writer.BitsPerSample = options.OutBits;
   writer.BlockAlign = options.OutBits * channels / 8;
   writer.Source = &reader;
-  writer.Open(outputPath);
+  writer.Open(target);
   if (options.Dither && !options.FloatOutput)
     options.Dither->Process(workspace.Record.data(), channels, length);
   writer.WriteFrames(workspace.Record.data(), length);
-  reader.Close();  // the recording may be replaced below
+  reader.Close();  // the recording may be replaced by the close below
   writer.Close();
-  return options.NoRename ? ReplaceRecording(reader.FileName(), outputPath) : outputPath;
+  options.Written[PathKey(target)] = PathKey(reader.FileName());
 }
 
 } // namespace ravelin

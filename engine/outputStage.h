@@ -1,6 +1,6 @@
-// The output stage of one file: the output path, gain or normalisation,
-// dither, writing with the recording's metadata, and the optional replacement
-// of the recording by its impulse response.
+// The output stage of one file: the output path, the file it finally goes to
+// and whether writing it would lose a file, gain or normalisation, dither, and
+// writing with the recording's metadata (optionally under the recording's name).
 #pragma once
 
 #include <string>
@@ -12,22 +12,34 @@ namespace ravelin {
 
 class TWAVReader;
 
-// The folder part of a path, up to and including the last '/' (may be empty).
-std::string FolderOf(const std::string& path);
-// The file name part of a path, after the last '/'.
-std::string FileNameOf(const std::string& path);
+// The maker's marker ("QRVT" INFO text) of every file this program writes.
+inline constexpr const char* ProductName = "Ravelin";
 
 // OutFolder + the recording's folder with the first ScanFolder.size()
 // characters removed + its name with the extension replaced by "_rv.wav".
 // Creates the missing folders; throws "Unable to create output folder!".
 std::string MakeOutputName(const std::string& recordingPath, const TProcessOptions& options);
 
-// Writes the workspace's RecordChannels results of length frames each to
-// outputPath (gain, dither, the recording's metadata with the product marker),
-// closes the reader and, with NoRename, replaces the file of the recording's
-// name in the output folder in one step. Returns the path of the file written.
-std::string WriteOutput(TWAVReader& reader, float peak, int32_t length,
-                        const std::string& outputPath, const TProcessOptions& options,
-                        TProcessWorkspace& workspace);
+// The file the output finally takes: outputPath, or with NoRename the
+// recording's own path when the output's folder is the recording's, else the
+// recording's file name in the output's folder.
+std::string OutputTarget(const std::string& recordingPath, const std::string& outputPath,
+                         const TProcessOptions& options);
+
+// Throws TRavelinError when writing target would lose a file: another
+// recording of this run has already written it (the same recording again
+// may replace its own output), or a file that does not carry
+// the product marker is there (the recording itself, replaced with NoRename on
+// request, excepted). Earlier outputs carrying the marker may be replaced.
+void CheckTarget(const std::string& target, const std::string& recordingPath,
+                 const TProcessOptions& options);
+
+// Applies the gain, checks that every sample is finite, dithers and writes
+// the workspace's RecordChannels results of length frames each to target
+// with the recording's metadata and the product marker, closing the reader
+// first. The file appears under its name only when complete; target is then
+// recorded in options.Written.
+void WriteOutput(TWAVReader& reader, float peak, int32_t length, const std::string& target,
+                 TProcessOptions& options, TProcessWorkspace& workspace);
 
 } // namespace ravelin

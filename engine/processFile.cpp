@@ -10,18 +10,19 @@ namespace ravelin {
 
 namespace {
 
-// The maker's marker of the files this program writes.
-constexpr const char* ProductName = "Ravelin";
-
 // Runs the file's steps; returns the path finally written, or an empty path
-// when the recording was skipped as already processed.
+// when the recording was skipped as already processed. The target is checked
+// before the work, so a refused file costs nothing.
 std::string RunSteps(const std::string& recordingPath, const std::string& outputPath,
-                     const TProcessOptions& options, TProcessWorkspace& workspace) {
+                     TProcessOptions& options, TProcessWorkspace& workspace) {
   TWAVReader reader(recordingPath);
   if (options.IgnoreProcessed && reader.ProductTag() == ProductName)
     return {};
+  const std::string target = OutputTarget(recordingPath, outputPath, options);
+  CheckTarget(target, recordingPath, options);
   const TDeconvolutionResult result = DeconvolveRecording(reader, options, workspace);
-  return WriteOutput(reader, result.Peak, result.Length, outputPath, options, workspace);
+  WriteOutput(reader, result.Peak, result.Length, target, options, workspace);
+  return target;
 }
 
 } // namespace

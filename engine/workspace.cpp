@@ -1,5 +1,6 @@
 #include "workspace.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -62,6 +63,8 @@ void TProcessWorkspace::PrepareTestTone(int32_t channels, int32_t length) {
     TestTone[static_cast<size_t>(k)] = start + static_cast<size_t>(k) * stride;
   TestToneChannels = channels;
   TestToneLength = length;
+  for (size_t c = 0; c < ToneChannelFor.size(); ++c)
+    ToneChannelFor[c] = std::min(static_cast<int32_t>(c), channels - 1);
 }
 
 void TProcessWorkspace::PrepareRecording(int32_t channels, int32_t length, int32_t stride) {

@@ -54,6 +54,9 @@ public:
   std::array<float*, MaxChannelTable> TestTone{};  // planar test tone channels
   int32_t TestToneChannels = 0;                     // Ct
   int32_t TestToneLength = 0;                       // T, frames
+  // The test tone channel that deconvolves each recording channel;
+  // PrepareTestTone sets min(c, Ct - 1), MapToneChannels refines it.
+  std::array<int32_t, MaxChannelTable> ToneChannelFor{};
   std::array<float*, MaxChannelTable> Record{};     // recording, later results
   int32_t RecordChannels = 0;                       // Cr
   int32_t RecordLength = 0;                         // R, frames

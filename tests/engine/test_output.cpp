@@ -83,23 +83,89 @@ TEST_F(OutputStage, NoSuffixInAnotherFolderTakesOrReplacesTheName) {
   EXPECT_TRUE(fs::exists(Folder.Path() + "out/take.wav"));
   EXPECT_FALSE(fs::exists(Folder.Path() + "out/take_rv.wav"));
   EXPECT_EQ(test::ReadProductTag(path), "");  // the recording itself is untouched
-  test::WriteTextFile(Folder.Path() + "out/take.wav", "an older output");
+  test::WriteFloatWav(Folder.Path() + "out/take.wav", {{0.0f}}, Rate, "Ravelin");  // an older output
   ASSERT_TRUE(Process(path));
-  EXPECT_EQ(test::ReadProductTag(Folder.Path() + "out/take.wav"), "Ravelin");
+  EXPECT_NEAR(test::ReadAudio(Folder.Path() + "out/take.wav")[0][0], 0.5f, 1e-4f);
 }
 
-TEST_F(OutputStage, FailedReplacementIsReportedAndKeepsTheOutput) {
-  Options.NoRename = true;
-  Options.OutFolder = Folder.Path() + "out/";
+// A file in the output's place that this program did not write is never
+// replaced: the file fails, nothing is written under either name.
+TEST_F(OutputStage, FilesNotWrittenByThisProgramAreNeverReplaced) {
   const std::string path = Folder.Path() + "take.wav";
   test::WriteFloatWav(path, {Recording}, Rate);
-  fs::create_directories(Folder.Path() + "out/take.wav/inside");  // cannot be replaced by a file
+  struct TCase {
+    bool NoRename;
+    std::string OutFolder, Target;
+    bool Folder;  // a folder in the target's place
+  };
+  const TCase cases[] = {{false, "", "take_rv.wav", false},
+                         {true, "out/", "out/take.wav", false},
+                         {true, "out/", "out/take.wav", true},
+                         {false, "", "take_rv.wav", true}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Target);
+    fs::remove_all(Folder.Path() + "out");
+    fs::remove_all(Folder.Path() + "take_rv.wav");
+    const std::string target = Folder.Path() + c.Target;
+    fs::create_directories(fs::path(target).parent_path());
+    if (c.Folder)
+      fs::create_directories(target + "/inside");
+    else
+      test::WriteFloatWav(target, {{0.25f}}, Rate, "Ravelin 2");  // someone else's tag
+    Options.NoRename = c.NoRename;
+    Options.OutFolder = Folder.Path() + c.OutFolder;
+    FrontEnd.Questions.clear();
+    Options.Retained.clear();
+    EXPECT_TRUE(Process(path));
+    ASSERT_EQ(FrontEnd.Questions.size(), 1u);
+    EXPECT_NE(FrontEnd.Questions[0].find("\r\rRefusing to replace a file Ravelin did not write: " + target +
+                                         "\r\r"),
+              std::string::npos)
+        << FrontEnd.Questions[0];
+    EXPECT_EQ(Options.Retained, (std::vector<std::string>{path}));
+    EXPECT_EQ(c.Folder, fs::is_directory(target));
+    if (!c.Folder) {
+      EXPECT_EQ(test::ReadAudio(target)[0][0], 0.25f);
+    }
+    EXPECT_FALSE(fs::exists(Folder.Path() + "out/take_rv.wav"));
+    if (c.NoRename) {
+      EXPECT_FALSE(fs::exists(Folder.Path() + "take_rv.wav"));
+    }
+  }
+  EXPECT_EQ(test::ReadProductTag(path), "");
+}
+
+// Two recordings of one run that map to one output: the second fails and the
+// first's output stays; the same recording again may replace its own output.
+TEST_F(OutputStage, TwoRecordingsNeverShareAnOutput) {
+  test::WriteFloatWav(Folder.Path() + "take.wav", {Recording}, Rate);
+  test::WriteAiff16(Folder.Path() + "take.aif", std::vector<float>(Recording.size(), 0.0f), Rate);
   FrontEnd.Answers = {true};
-  EXPECT_TRUE(Process(path));
+  EXPECT_TRUE(Process(Folder.Path() + "take.wav"));
+  EXPECT_TRUE(Process(Folder.Path() + "./take.aif"));
   ASSERT_EQ(FrontEnd.Questions.size(), 1u);
-  EXPECT_NE(FrontEnd.Questions[0].find("\r\rUnable to remove original file!\r\r"), std::string::npos);
-  EXPECT_EQ(test::ReadProductTag(Folder.Path() + "out/take_rv.wav"), "Ravelin");
-  EXPECT_EQ(Options.Retained, (std::vector<std::string>{path}));
+  EXPECT_NE(FrontEnd.Questions[0].find("Output file already written by another recording of this run: "),
+            std::string::npos);
+  EXPECT_NEAR(test::ReadAudio(Folder.Path() + "take_rv.wav")[0][0], 0.5f, 1e-4f);
+  EXPECT_TRUE(Process(Folder.Path() + "take.wav"));
+  EXPECT_EQ(FrontEnd.Questions.size(), 1u);
+}
+
+// A gain that overflows single precision gives a failure, not infinities
+// written as success.
+TEST_F(OutputStage, NonFiniteSamplesAfterTheGainAreAFailure) {
+  const std::string path = Folder.Path() + "take.wav";
+  test::WriteFloatWav(path, {Recording}, Rate);
+  Options.ApplyVolume = true;
+  for (const double gain : {1e40, 1e300}) {
+    Options.VolumeGain = gain;
+    FrontEnd.Answers = {true};
+    FrontEnd.Questions.clear();
+    EXPECT_TRUE(Process(path));
+    ASSERT_EQ(FrontEnd.Questions.size(), 1u);
+    EXPECT_NE(FrontEnd.Questions[0].find("\r\rDeconvolution result is not finite!\r\r"), std::string::npos);
+    EXPECT_FALSE(fs::exists(Folder.Path() + "take_rv.wav"));
+  }
 }
 
 TEST_F(OutputStage, NormalisationUsesTheCommonPeakAndVolumeTheFixedGain) {
