@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "engineTestSupport.h"
@@ -22,13 +21,10 @@ struct TCliResult {
 
 class Cli : public ::testing::Test {
 protected:
-  std::string Dir;
+  ravelin::test::TTempFolder Folder;
+  const std::string Dir = Folder.Path();
 
-  void SetUp() override {
-    Dir = (fs::temp_directory_path() / ("ravelin-cli-" + std::to_string(std::random_device()()))).string() + "/";
-    fs::create_directories(Dir + "rec/sub");
-  }
-  void TearDown() override { fs::remove_all(Dir); }
+  void SetUp() override { fs::create_directories(Dir + "rec/sub"); }
 
   TCliResult Run(const std::string& arguments) const {
     const std::string command = "cd '" + Dir + "' && '" RAVELIN_CLI_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";

@@ -49,19 +49,10 @@ QList<int> SelectedRows(const TFormMain& form) {
 
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public TWindowTest {
   Q_OBJECT
 
 private slots:
-  void init() {
-    Settings = std::make_unique<TTemporarySettings>();
-    Scripted = std::make_unique<TScriptedDesktop>();
-  }
-  void cleanup() {
-    Scripted.reset();
-    Settings.reset();
-  }
-
   void VisibilityFollowsTheCheckBoxes() {
     TFormMain form;
     form.show();
@@ -328,8 +319,6 @@ private:
     return form.EditLPF;
   }
 
-  std::unique_ptr<TTemporarySettings> Settings;
-  std::unique_ptr<TScriptedDesktop> Scripted;
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -12,12 +12,12 @@
 #include "FrmMain.h"
 #include "FrmProgress.h"
 #include "UiTestSupport.h"
-#include "sweep.h"
+#include "engineTestSupport.h"
 
 using namespace ravelin;
 using namespace ravelin::test;
 
-class TestProcess : public QObject {
+class TestProcess : public TWindowTest {
   Q_OBJECT
 
 private slots:
@@ -25,25 +25,20 @@ private slots:
     QVERIFY(Folder.isValid());
     In = Folder.path() + QStringLiteral("/in/");
     QVERIFY(QDir().mkpath(In));
-    TSweepSettings sweep;
-    sweep.SampleRate = 8000;
-    sweep.Duration = 0.5;
-    GenerateSweep((In + QStringLiteral("tone.wav")).toStdString(), sweep);
-    for (const char* name : {"r1.wav", "r3.wav"}) {
-      QVERIFY(QFile::copy(In + QStringLiteral("tone.wav"), In + QLatin1String(name)));
-    }
-    WriteFile(In + QStringLiteral("bad.wav"), QByteArrayLiteral("this is not a recording"));
+    const std::string in = In.toStdString();
+    const std::vector<float> tone = test::MakeTestTone(in + "tone.wav", 8000, 4000);
+    test::WriteFloatWav(in + "r1.wav", {tone}, 8000);
+    test::WriteFloatWav(in + "r3.wav", {tone}, 8000);
+    test::WriteTextFile(in + "bad.wav", "this is not a recording");
   }
 
   void init() {
-    Settings = std::make_unique<TTemporarySettings>();
-    Scripted = std::make_unique<TScriptedDesktop>();
+    TWindowTest::init();
     Out = std::make_unique<QTemporaryDir>();
   }
   void cleanup() {
     Out.reset();
-    Scripted.reset();
-    Settings.reset();
+    TWindowTest::cleanup();
   }
 
   void YesKeepsTheFailedFileAndGoesOn() {
@@ -126,8 +121,6 @@ private:
 
   QTemporaryDir Folder;
   QString In;
-  std::unique_ptr<TTemporarySettings> Settings;
-  std::unique_ptr<TScriptedDesktop> Scripted;
   std::unique_ptr<QTemporaryDir> Out;
 };
 

@@ -18,13 +18,12 @@
 using namespace ravelin;
 using namespace ravelin::test;
 
-class TestScan : public QObject {
+class TestScan : public TWindowTest {
   Q_OBJECT
 
 private slots:
   void init() {
-    Settings = std::make_unique<TTemporarySettings>();
-    Scripted = std::make_unique<TScriptedDesktop>();
+    TWindowTest::init();
     Folder = std::make_unique<QTemporaryDir>();
     Root = Folder->path() + QLatin1Char('/');
     for (const char* name : {"b.WAV", "a.wav", "c.aiff", "d.aifc", "e.w64", "f.bwf", "x/z.wav",
@@ -35,8 +34,7 @@ private slots:
   }
   void cleanup() {
     Folder.reset();
-    Scripted.reset();
-    Settings.reset();
+    TWindowTest::cleanup();
   }
 
   void AScanListsTheRecordingsSorted() {
@@ -129,8 +127,6 @@ private slots:
   }
 
 private:
-  std::unique_ptr<TTemporarySettings> Settings;
-  std::unique_ptr<TScriptedDesktop> Scripted;
   std::unique_ptr<QTemporaryDir> Folder;
   QString Root;
 };

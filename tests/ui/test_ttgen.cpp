@@ -10,56 +10,15 @@
 #include "FrmTTGen.h"
 #include "Tools.h"
 #include "UiTestSupport.h"
+#include "wavReader.h"
 
 using namespace ravelin;
 using namespace ravelin::test;
 
-namespace {
-
-// The format fields of a WAV file written by the generator.
-struct TWavFormat {
-  quint16 FormatTag = 0;
-  quint16 Channels = 0;
-  quint32 SampleRate = 0;
-  quint16 BitsPerSample = 0;
-};
-
-TWavFormat ReadFormat(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    return {};
-  }
-  const QByteArray bytes = file.readAll();
-  const auto u16 = [&bytes](qsizetype at) {
-    return static_cast<quint16>(static_cast<quint8>(bytes[at]) | static_cast<quint8>(bytes[at + 1]) << 8);
-  };
-  const qsizetype fmt = bytes.indexOf("fmt ");
-  if (fmt < 0 || bytes.size() < fmt + 24) {
-    return {};
-  }
-  TWavFormat format;
-  format.FormatTag = u16(fmt + 8);
-  format.Channels = u16(fmt + 10);
-  format.SampleRate = u16(fmt + 12) | static_cast<quint32>(u16(fmt + 14)) << 16;
-  format.BitsPerSample = u16(fmt + 22);
-  return format;
-}
-
-} // namespace
-
-class TestTTGen : public QObject {
+class TestTTGen : public TWindowTest {
   Q_OBJECT
 
 private slots:
-  void init() {
-    Settings = std::make_unique<TTemporarySettings>();
-    Scripted = std::make_unique<TScriptedDesktop>();
-  }
-  void cleanup() {
-    Scripted.reset();
-    Settings.reset();
-  }
-
   void FirstOpeningShowsTheDefaults() {
     TFormTTGen dialog(nullptr);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Test Tone Generator"));
@@ -167,15 +126,15 @@ private slots:
     Scripted->FileAnswers << QStringList{intFile};
     dialog.ButtonGen->click();
 
-    const TWavFormat floating = ReadFormat(floatFile);
-    QCOMPARE(floating.FormatTag, quint16(3));
-    QCOMPARE(floating.BitsPerSample, quint16(32));
-    QCOMPARE(floating.Channels, quint16(2));
-    QCOMPARE(floating.SampleRate, quint32(48000));
-    const TWavFormat integer = ReadFormat(intFile);
-    QVERIFY(integer.FormatTag == 1 || integer.FormatTag == 0xFFFE);
-    QCOMPARE(integer.BitsPerSample, quint16(32));
-    QCOMPARE(integer.Channels, quint16(1));
+    const TWAVReader floating(floatFile.toStdString());
+    QCOMPARE(floating.FormatKind(), 3);
+    QCOMPARE(floating.BitsPerSample(), 32);
+    QCOMPARE(floating.Channels(), 2);
+    QCOMPARE(floating.SampleRate(), 48000);
+    const TWAVReader integer(intFile.toStdString());
+    QCOMPARE(integer.FormatKind(), 1);
+    QCOMPARE(integer.BitsPerSample(), 32);
+    QCOMPARE(integer.Channels(), 1);
     // The second dialog started in the folder of the first file.
     QCOMPARE(Scripted->FileRequests[1].Folder, folder.path());
     QCOMPARE(ReadSettingString(QStringLiteral("DefTTFolder")), intFile);
@@ -193,10 +152,6 @@ private slots:
     QVERIFY(Scripted->Messages[0].Icon == TMessageIcon::Error);
     QVERIFY(dialog.isVisible());
   }
-
-private:
-  std::unique_ptr<TTemporarySettings> Settings;
-  std::unique_ptr<TScriptedDesktop> Scripted;
 };
 
 QTEST_MAIN(TestTTGen)

@@ -44,6 +44,16 @@ void TTemporarySettings::WriteSystemValue(const QString& name, const QString& te
   settings.setValue(name, text);
 }
 
+void TWindowTest::init() {
+  Settings = std::make_unique<TTemporarySettings>();
+  Scripted = std::make_unique<TScriptedDesktop>();
+}
+
+void TWindowTest::cleanup() {
+  Scripted.reset();
+  Settings.reset();
+}
+
 void WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {

@@ -1,6 +1,7 @@
 // Test support for the windows: a scripted desktop that answers message boxes
-// and file dialogs and records what was asked, and a settings store redirected
-// to a fresh temporary folder.
+// and file dialogs and records what was asked, a settings store redirected to
+// a fresh temporary folder, and the base of the window test classes. Files and
+// measurements come from the shared engine test support (engineTestSupport.h).
 #pragma once
 
 #include <functional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include <QList>
+#include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -60,6 +62,21 @@ public:
 
 private:
   QTemporaryDir Folder;
+};
+
+// Base of the window test classes: every test function runs with its own
+// temporary settings and a scripted desktop. A class with its own init or
+// cleanup calls these first or last.
+class TWindowTest : public QObject {
+  Q_OBJECT
+
+protected slots:
+  void init();
+  void cleanup();
+
+protected:
+  std::unique_ptr<TTemporarySettings> Settings;
+  std::unique_ptr<TScriptedDesktop> Scripted;
 };
 
 // Creates a file with the given bytes (folders must exist).
