@@ -121,7 +121,8 @@ std::vector<int32_t> ReadPcm32Codes(const std::string& path) {
   for (int32_t& code : codes) {
     unsigned char bytes[4] = {};
     file.read(reinterpret_cast<char*>(bytes), 4);
-    code = static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24);
+    code = static_cast<int32_t>(uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+                                uint32_t{bytes[3]} << 24);
   }
   return codes;
 }
@@ -161,7 +162,7 @@ double ErrorDecibels(const std::vector<float>& got, const std::vector<double>& w
 }
 
 double LevelAt(const std::vector<float>& samples, double frequency, int32_t sampleRate) {
-  const long double step = 2.0L * std::numbers::pi_v<long double> * frequency / sampleRate;
+  const long double step = 2.0L * std::numbers::pi_v<long double> * static_cast<long double>(frequency) / sampleRate;
   long double re = 0.0L, im = 0.0L;
   for (size_t n = 0; n < samples.size(); ++n) {
     const auto sample = static_cast<long double>(samples[n]);
