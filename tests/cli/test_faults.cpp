@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <functional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -49,7 +48,7 @@ public:
     if (FPid == 0) {
       // Only async-signal-safe calls between fork and exec.
       const rlimit limit{fileSizeLimit, fileSizeLimit};
-      const int null = open("/dev/null", O_WRONLY);
+      const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
       if (chdir(dir.c_str()) != 0 || setrlimit(RLIMIT_FSIZE, &limit) != 0 || dup2(null, 1) < 0 || dup2(fds[1], 2) < 0)
         _exit(126);
       signal(SIGXFSZ, SIG_DFL);  // the tool itself must ignore it
@@ -254,6 +253,7 @@ TEST_F(Faults, UncreatableOutputFolderEndsTheCommand) {
     const TRun run = Run(Deconvolve({"--out", out, "rec"}));
     EXPECT_EQ(run.Status, 1) << run.Errors;
     EXPECT_TRUE(Contains(run.Errors, "ravelin-cli: Unable to create output folder!\n")) << run.Errors;
+    EXPECT_FALSE(Contains(run.Errors, "[2/2]")) << run.Errors;
     EXPECT_EQ(Names(Dir + "rec"), (std::vector<std::string>{"a.wav", "b.wav"}));
     EXPECT_TRUE(Bytes("rec/a.wav") == Tone) << "recording changed";
     EXPECT_TRUE(Bytes("blocked") == TBytes("x")) << "file replaced";
@@ -402,7 +402,7 @@ TEST_F(Faults, KilledBatchLeavesEveryRecordingWholeOrReplaced) {
       left = Count;
     }
   }
-  EXPECT_GE(kills, Kills);
+  EXPECT_TRUE(HasFailure() || kills >= Kills) << kills << " kills";
 }
 
 } // namespace
