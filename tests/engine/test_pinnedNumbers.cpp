@@ -59,9 +59,9 @@ std::vector<double> ReversedReference(const std::vector<float>& tone, const std:
   return {out.begin(), out.end()};
 }
 
-// One recording through the reversed technique: a unit impulse or a sweep as
-// the tone, a recording of an impulse (after `delay` samples) or of a small
-// system, S zeros ahead of it.
+// One recording through the reversed technique: a unit impulse as the tone
+// and a unit impulse at sample 1 as the recording, or the sweep recorded
+// through a small system; S zeros ahead of it.
 struct TReversedCase {
   const char* Name;
   bool SweepTone;
