@@ -1,6 +1,6 @@
 #include "argumentList.h"
 
-#include <charconv>
+#include "numberText.h"
 
 namespace ravelin {
 
@@ -35,9 +35,7 @@ void TArgumentList::NoValue(const std::string& option) const {
 
 int ParseIntegerOption(const std::string& option, const std::string& text, int low, int high) {
   int value = 0;
-  const char* last = text.data() + text.size();
-  const auto [end, error] = std::from_chars(text.data(), last, value);
-  if (text.empty() || error != std::errc() || end != last || value < low || value > high)
+  if (!ParseInteger(text, value) || value < low || value > high)
     throw TUsageError("invalid value '" + text + "' for " + option);
   return value;
 }

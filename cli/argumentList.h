@@ -33,8 +33,8 @@ private:
   bool FHasInlineValue = false;
 };
 
-// Parses a whole decimal number within [low, high]; throws TUsageError naming
-// the option otherwise.
+// Parses a whole decimal integer (ParseInteger) within [low, high]; throws
+// TUsageError naming the option otherwise.
 int ParseIntegerOption(const std::string& option, const std::string& text, int low, int high);
 
 } // namespace ravelin

@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "processOptions.h"
+#include "numberText.h"
 #include "sweep.h"
 
 namespace ravelin {
@@ -32,10 +32,10 @@ void SetChannels(const std::string& text, TSweepSettings& settings) {
 
 // Kept in single precision, as the generator dialog keeps it.
 double ParseDuration(const std::string& text) {
-  double seconds = 0.0;
-  if (!ParseNumber(text, seconds) || !(static_cast<float>(seconds) > 0.0f))
+  float seconds = 0.0f;
+  if (!ParseSingle(text, seconds) || !(seconds > 0.0f))
     throw TUsageError("invalid value '" + text + "' for --duration");
-  return static_cast<double>(static_cast<float>(seconds));
+  return static_cast<double>(seconds);
 }
 
 } // namespace

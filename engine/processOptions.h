@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "dither.h"
@@ -73,10 +72,5 @@ struct TValidationResult {
 // failure returns its message and the control to focus. The dither is not
 // created here (the run does that).
 TValidationResult ValidateOptions(const TOptionControls& controls, TProcessOptions& options);
-
-// Plain decimal number: leading blanks, optional sign, digits, '.' as the
-// decimal separator whatever the locale, optional exponent. Empty text or any
-// other character (trailing blanks included) fails.
-bool ParseNumber(std::string_view text, double& value);
 
 } // namespace ravelin

@@ -1,7 +1,6 @@
 #include "FrmTTGen.h"
 
 #include <cstdio>
-#include <limits>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +13,7 @@
 
 #include "Desktop.h"
 #include "Tools.h"
-#include "processOptions.h"
+#include "numberText.h"
 
 namespace ravelin {
 
@@ -134,16 +133,12 @@ QString TFormTTGen::ProposedFileName(float duration) const {
 }
 
 void TFormTTGen::ButtonGenClick() {
-  // Whole text as a number, kept in single precision; a value that single
-  // precision cannot hold (it would become infinite) is refused as well.
-  double value = 0.0;
-  const bool parsed = ParseNumber(EditDuration->text().toStdString(), value);
-  if (!parsed || !(value <= static_cast<double>(std::numeric_limits<float>::max())) ||
-      !(static_cast<float>(value) > 0.0f)) {
+  // Whole text as a positive number in single precision.
+  float duration = 0.0f;
+  if (!ParseSingle(EditDuration->text().toStdString(), duration) || !(duration > 0.0f)) {
     EditDuration->setFocus();
     return;
   }
-  const auto duration = static_cast<float>(value);
 
   TFileDialogRequest request;
   request.Mode = TFileDialogMode::SaveFile;

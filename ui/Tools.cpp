@@ -1,9 +1,8 @@
 #include "Tools.h"
 
-#include <charconv>
-#include <string>
-
 #include <QSettings>
+
+#include "numberText.h"
 
 namespace ravelin {
 
@@ -26,22 +25,9 @@ QString ReadSettingString(const QString& name) {
   return {};
 }
 
-bool ParseSettingInt(const QString& text, int& value) {
-  std::string digits = text.toStdString();
-  if (!digits.empty() && digits.front() == '+') {
-    digits.erase(0, 1);
-    if (!digits.empty() && digits.front() == '-') {
-      return false;
-    }
-  }
-  const char* end = digits.data() + digits.size();
-  const auto [last, error] = std::from_chars(digits.data(), end, value);
-  return !digits.empty() && error == std::errc() && last == end;
-}
-
 int ReadSettingInt(const QString& name, int defaultValue) {
   int value = 0;
-  return ParseSettingInt(ReadSettingString(name), value) ? value : defaultValue;
+  return ParseInteger(ReadSettingString(name).toStdString(), value) ? value : defaultValue;
 }
 
 int ReadSettingIndex(const QString& name, int defaultValue, int count) {

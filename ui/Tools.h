@@ -23,8 +23,4 @@ void WriteSettingString(const QString& name, const QString& text);
 void WriteSettingInt(const QString& name, int value);
 void WriteSettingBool(const QString& name, bool value);
 
-// Parses a whole decimal integer as ReadSettingInt does; false when text is
-// not one.
-bool ParseSettingInt(const QString& text, int& value);
-
 } // namespace ravelin

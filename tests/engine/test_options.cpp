@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "numberText.h"
 #include "processOptions.h"
 
 namespace ravelin {
