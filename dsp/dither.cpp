@@ -65,6 +65,13 @@ void TOutputDither::SetBits(int32_t bits, int32_t shift) {
   FMinValue = static_cast<int32_t>(-(int64_t{1} << (bits - 1)));
 }
 
+void TOutputDither::SetOutputBits(int32_t bits) {
+  if (bits == 32)
+    SetBits(30, 2);
+  else
+    SetBits(bits, 0);
+}
+
 void TOutputDither::Process(float* const* channels, int32_t channelCount, int32_t sampleCount) {
   const double maxValue = FMaxValue;
   const double minValue = FMinValue;

@@ -17,6 +17,9 @@ public:
 
   // Quantisation word length and left shift; the generator is not reset.
   void SetBits(int32_t bits, int32_t shift);
+  // The setting for integer output of the given bit depth: 32-bit output is
+  // quantised to 30 bits shifted left by 2, every other depth to its own width.
+  void SetOutputBits(int32_t bits);
   // Quantises sampleCount samples of each channel, channel 0 first, with one
   // continuing generator sequence. Non-finite samples saturate (NaN gives 0
   // before dither; see the implementation).

@@ -42,10 +42,7 @@ void PrepareDither(TProcessOptions& options) {
     return;
   if (!options.Dither)
     options.Dither = std::make_unique<TOutputDither>();
-  if (options.OutBits == 32)
-    options.Dither->SetBits(30, 2);
-  else
-    options.Dither->SetBits(options.OutBits, 0);
+  options.Dither->SetOutputBits(options.OutBits);
 }
 
 } // namespace

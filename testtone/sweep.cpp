@@ -46,10 +46,7 @@ struct TSweepOutput {
       Writer.FormatKind = 3;
     } else {
       Dither = std::make_unique<TOutputDither>();
-      if (settings.BitDepth == 32)
-        Dither->SetBits(30, 2);
-      else
-        Dither->SetBits(settings.BitDepth, 0);
+      Dither->SetOutputBits(settings.BitDepth);
       Writer.FormatKind = 1;
     }
     Writer.Channels = settings.ChannelCount;

@@ -160,6 +160,21 @@ TEST(OutputDither, RejectsWordLengthsBeyond32Bits) {
   EXPECT_EQ(Outcomes(dither, 1.0f, 10), (std::set<int32_t>{std::numeric_limits<int32_t>::max()}));
 }
 
+// Output depths: 32-bit codes carry 30 quantised bits in the top bits, so full
+// scale is 0x7FFFFFFC; 16 and 24 bits use their own width.
+TEST(OutputDither, OutputBitsOfEachDepth) {
+  const struct {
+    int32_t Depth, Bits, Shift, FullScale;
+  } cases[] = {{16, 16, 0, 32767}, {24, 24, 0, 8388607}, {32, 30, 2, 0x7FFFFFFC}};
+  for (const auto& c : cases) {
+    TOutputDither dither(5u);
+    dither.SetOutputBits(c.Depth);
+    EXPECT_EQ(dither.Bits(), c.Bits) << c.Depth;
+    EXPECT_EQ(dither.Shift(), c.Shift) << c.Depth;
+    EXPECT_EQ(Outcomes(dither, 1.0f, 10), (std::set<int32_t>{c.FullScale})) << c.Depth;
+  }
+}
+
 // The clock seed is the local time of day scaled to 0 .. 999999999
 // (one second is about 11574 steps).
 TEST(OutputDither, ClockSeedFollowsTheLocalTimeOfDay) {
