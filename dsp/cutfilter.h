@@ -25,7 +25,9 @@ void ApplyCutFilters(double* samples, int32_t count, int32_t sampleRate,
 // Lowest sample rate (Hz) whose kernel is long enough for the convolver.
 constexpr int32_t MinCutSampleRate = 11;
 
-// Kernel length K (samples): about 1.47 s at every rate, 65000 at 44100 Hz.
+// Kernel length K (samples): about 1.47 s, 65000 at 44100 Hz, up to 2^21
+// samples (reached at 1.42 MHz; shorter in time above). Throws TRavelinError
+// for a sample rate below MinCutSampleRate.
 uint32_t CutKernelLength(int32_t sampleRate);
 
 // Magnitudes of the cut filters before the slope power, on the bins 0 .. n/2

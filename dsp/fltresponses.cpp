@@ -1,4 +1,5 @@
 #include "fltresponses.h"
+#include "sincos.h"
 #include "vectorclones.h"
 
 #include <algorithm>
@@ -7,39 +8,6 @@
 
 namespace ravelin {
 namespace {
-
-// Angles below this (radians) take the series below; the cut filters' grids
-// stay under it for every corner above 0.51 Hz (pi * 0.01 / corner < 0.0625).
-constexpr double SmallAngle = 0.0625;
-
-// cos w and sin w for |w| < SmallAngle by their Taylor series, truncated where
-// the next term is below 1e-19 of the value: the results are the correctly
-// rounded values but for rare ties, at a fraction of the library's cost, and
-// the loop over them vectorises.
-void SmallAngleCosSin(const double* w, uint32_t count, double* cw, double* sw) {
-  for (uint32_t i = 0; i < count; ++i) {
-    const double x = w[i], x2 = x * x;
-    sw[i] = x + x * x2 * (-1.0 / 6.0 + x2 * (1.0 / 120.0 + x2 * (-1.0 / 5040.0 + x2 * (1.0 / 362880.0))));
-    cw[i] = 1.0 - x2 * (0.5 - x2 * (1.0 / 24.0 - x2 * (1.0 / 720.0 - x2 * (1.0 / 40320.0 - x2 / 3628800.0))));
-  }
-}
-
-// cw[i], sw[i] := cos, sin of pi * grid[i].
-void CosSin(const double* grid, uint32_t count, double* w, double* cw, double* sw) {
-  bool small = true;
-  for (uint32_t i = 0; i < count; ++i) {
-    w[i] = std::numbers::pi * grid[i];
-    small &= std::fabs(w[i]) < SmallAngle;
-  }
-  if (small) {
-    SmallAngleCosSin(w, count, cw, sw);
-    return;
-  }
-  for (uint32_t i = 0; i < count; ++i) {
-    cw[i] = std::cos(w[i]);
-    sw[i] = std::sin(w[i]);
-  }
-}
 
 // |p0 + p1 e^{-iw} + p2 e^{-2iw}|^2 with the partial sums rounded to double:
 // near the prototype corner they are tiny differences of numbers near 1, and
@@ -58,8 +26,10 @@ constexpr uint32_t Block = 256;
 // BiquadMagnitude on count <= Block values.
 RAVELIN_VECTOR_CLONES void MagnitudeBlock(const double* grid, uint32_t count, double* response,
                                           const TBiquadCoefficients& c) {
-  double w[Block], cw[Block], sw[Block];
-  CosSin(grid, count, w, cw, sw);
+  double cw[Block], sw[Block];
+  for (uint32_t i = 0; i < count; ++i)
+    sw[i] = std::numbers::pi * grid[i];
+  CosSin(static_cast<int32_t>(count), cw, sw);
   for (uint32_t i = 0; i < count; ++i) {
     // Double-angle forms: within an ulp or two of cos 2w and sin 2w (the
     // form 1 - 2 sin^2 w keeps its accuracy at the tiny angles used here).
@@ -79,9 +49,12 @@ void BiquadMagnitude(const double* grid, uint32_t count, double* response, const
 
 void CutResponse(double* response, double* scratch, uint32_t count, double corner,
                  double prototypeCorner, const TBiquadCoefficients& c) {
+  // Frequencies beyond the design's Nyquist frequency (a corner below the
+  // prototype's) take its value there, the high-pass's 1 and the low-pass's 0,
+  // instead of an alias of the periodic response.
   const double half = static_cast<double>(count - 1);
   for (uint32_t i = 0; i < count; ++i)
-    scratch[i] = static_cast<double>(i) / half * prototypeCorner / corner;
+    scratch[i] = std::min(static_cast<double>(i) / half * prototypeCorner / corner, 1.0);
   BiquadMagnitude(scratch, count, response, c);
 }
 

@@ -23,6 +23,8 @@ void BiquadMagnitude(const double* grid, uint32_t count, double* response, const
 // Multiplies response[0 .. count-1], the bins 0 .. N/2 of an N-point transform
 // (count = N/2 + 1 >= 2), by the magnitude of the section c, designed at
 // prototypeCorner, moved to corner (Hz). scratch receives the grid (count doubles).
+// Bins beyond the design's Nyquist frequency after the scaling (corners below
+// the prototype's) take the value at Nyquist.
 void CutResponse(double* response, double* scratch, uint32_t count, double corner,
                  double prototypeCorner, const TBiquadCoefficients& c);
 

@@ -7,6 +7,8 @@
 #include <complex>
 #include <numbers>
 #include <random>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace ravelin;
@@ -168,6 +170,44 @@ TEST(CutFilter, RefusesSettingsItCannotBuild) {
   EXPECT_THROW(ApplyCutFilters(y.data(), 10, 0, 100.0, 0.0, 0), TRavelinError);
   EXPECT_THROW(ApplyCutFilters(y.data(), 10, MinCutSampleRate - 1, 1.0, 0.0, 0), TRavelinError);
   EXPECT_NO_THROW(ApplyCutFilters(y.data(), 10, MinCutSampleRate, 1.0, 0.0, 0));
+}
+
+// Up to 10 MHz the sections keep their precision: a high cut above Nyquist
+// passes every bin at 1 within 0.025 dB (0.2 dB at -96 dB/o), a low cut above
+// it removes everything, one at 0.1 Hz stays finite and passes Nyquist.
+TEST(CutFilter, SectionsStayPreciseAtHighSampleRates) {
+  constexpr uint32_t N = 4096;
+  std::vector<double> w(N + 2);
+  for (const int32_t rate : {44100, 192000, 768000, 1000000, 2822400, 10000000}) {
+    CutMagnitudes(w.data(), N, rate, 0.0, 3.4e38, 0);
+    for (uint32_t k = 0; k <= N / 2; ++k)
+      ASSERT_NEAR(w[k], 1.0, 0.003) << rate << " Hz, bin " << k;
+    CutMagnitudes(w.data(), N, rate, 3.4e38, 0.0, 0);
+    for (uint32_t k = 0; k <= N / 2; ++k)
+      ASSERT_LT(w[k], 1e-12) << rate << " Hz, bin " << k;
+    CutMagnitudes(w.data(), N, rate, 0.1, 0.0, 0);
+    for (uint32_t k = 0; k <= N / 2; ++k)
+      ASSERT_TRUE(w[k] >= 0.0 && w[k] <= 1.001) << rate << " Hz, bin " << k;
+    EXPECT_NEAR(w[N / 2], 1.0, 1e-6) << rate;
+  }
+}
+
+// The kernel length is bounded at every rate (no overflow of the design's
+// sizes); at 10 MHz the kernel is finite and removes or passes as set.
+TEST(CutFilter, KernelLengthIsBoundedAtHighSampleRates) {
+  for (const auto& [rate, length] : {std::pair{1422836, 2097150u}, std::pair{1422837, 2097152u},
+                                     std::pair{10000000, 2097152u}, std::pair{2147483647, 2097152u}})
+    EXPECT_EQ(CutKernelLength(rate), length) << rate;
+  EXPECT_THROW(CutKernelLength(MinCutSampleRate - 1), TRavelinError);
+  for (const auto& [low, high, dcGain] : {std::tuple{0.0, 3.4e38, 1.0}, std::tuple{3.4e38, 0.0, 0.0}}) {
+    const std::vector<float> kernel = DesignCutKernel(10000000, low, high, 7);
+    double sum = 0.0;
+    for (const float v : kernel) {
+      ASSERT_TRUE(std::isfinite(v));
+      sum += static_cast<double>(v);
+    }
+    EXPECT_NEAR(sum, dcGain, 0.03) << low << " " << high;
+  }
 }
 
 TEST(CutFilterSink, DropsTheLatencyThenWritesOutputOrZeros) {

@@ -115,6 +115,21 @@ TEST(CutResponse, FollowsTheAnalogSectionAboveMinus20dB) {
   }
 }
 
+// A corner below the prototype's puts bins beyond the design's Nyquist
+// frequency: they take its value there (no aliases of the periodic response).
+TEST(CutResponse, CornersBelowThePrototypeTakeTheNyquistValue) {
+  const std::vector<double> lp = CutGrid(TBiquadKind::LowPass, 0.001);
+  const std::vector<double> hp = CutGrid(TBiquadKind::HighPass, 0.001);
+  EXPECT_NEAR(lp[0], 1.0, 2e-4);
+  EXPECT_EQ(hp[0], 0.0);
+  // Bin 1 (1 Hz) is 1000 times the corner: the low-pass is 1e-6 there and
+  // falls from it; the high-pass is 1.
+  for (size_t i = 1; i < lp.size(); ++i) {
+    ASSERT_LT(lp[i], 1.01e-6) << i;
+    ASSERT_NEAR(hp[i], 1.0, 1e-6) << i;
+  }
+}
+
 TEST(CutResponse, MultipliesInPlaceSoTwoCallsCombine) {
   constexpr uint32_t Count = 24001;
   const float fs = 48000.0f, f = static_cast<float>(CutPrototypeCorner);
