@@ -4,7 +4,6 @@
 #include "readerParser.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -13,8 +12,9 @@ namespace ravelin {
 namespace {
 
 // The 80-bit extended sample rate (sign, 15-bit exponent, 64-bit mantissa with
-// explicit integer bit) rounded to the nearest integer, ties to even. Rates
-// that are not finite or do not fit in 32 bits are refused.
+// explicit integer bit) rounded to the nearest integer, ties to even. An
+// infinity or NaN is malformed; a rate that rounds to one outside the
+// supported range (zero or negative ones included) is refused.
 int32_t ExtendedRate(const uint8_t* p)
 {
   const bool negative = (p[0] & 0x80) != 0;
@@ -27,8 +27,7 @@ int32_t ExtendedRate(const uint8_t* p)
   long double rate = std::nearbyint(std::ldexp(static_cast<long double>(mantissa), scale));
   if (negative)
     rate = -rate;
-  if (!(rate >= INT32_MIN && rate <= INT32_MAX))
-    ThrowReaderError(kErrMalformed);
+  CheckSampleRate(rate);
   return static_cast<int32_t>(rate);
 }
 

@@ -23,6 +23,13 @@ inline constexpr const char* kErrExtensible = "009 - Unsupported extensible wave
 [[noreturn]] void ThrowFloatDepth(int64_t bits);
 [[noreturn]] void ThrowPcmDepth(int64_t bits);
 
+// Refuses a sample rate (a NaN too) outside the supported range.
+inline void CheckSampleRate(long double rate)
+{
+  if (!(rate >= TWAVReader::MinSampleRate && rate <= TWAVReader::MaxSampleRate))
+    ThrowReaderError(kErrNotRecognised);
+}
+
 // A chunk found by a walk: identifier (four characters), body offset and length.
 struct TChunk {
   std::array<char, 4> Id{};

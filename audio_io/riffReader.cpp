@@ -145,6 +145,7 @@ void TWAVReader::TParser::ParseFormat(const TChunk& chunk)
     ThrowUnsupportedTag(tag);
   }
   checkChannels();
+  CheckSampleRate(rate);
   R.FChannels = channels;
   R.FSampleRate = static_cast<int32_t>(rate);
   R.FBlockAlign = blockAlign;

@@ -45,6 +45,10 @@ struct TSamplerLoop {
 class TWAVReader {
 public:
   static constexpr int32_t MaxChannels = 16;
+  // Supported sample rates (Hz, inclusive) of every container; a file with a
+  // rate outside them is refused with "001 - Not recognised as a supported file".
+  static constexpr int32_t MinSampleRate = 1;
+  static constexpr int32_t MaxSampleRate = 10000000;
 
   // Opens and parses the file ("007 - File open error" if it cannot be opened).
   explicit TWAVReader(const std::string& fileName);

@@ -51,7 +51,7 @@ TEST(AiffReader, SampleRatesFromExtended)
   }
   EXPECT_EQ(Read(Aiff("AIFF", {Comm(1, 1, 16, 44100.5), Ssnd(0, {0, 0})}))->SampleRate(), 44100); // ties to even
   EXPECT_EQ(Read(Aiff("AIFF", {Comm(1, 1, 16, 44101.5), Ssnd(0, {0, 0})}))->SampleRate(), 44102);
-  EXPECT_EQ(OpenError(Aiff("AIFF", {Comm(1, 1, 16, 1e30), Ssnd(0, {0, 0})})), kMalformed);
+  EXPECT_EQ(OpenError(Aiff("AIFF", {Comm(1, 1, 16, 1e30), Ssnd(0, {0, 0})})), kNotRecognised);
 }
 
 TEST(AiffReader, DecodesBigEndianAndSignedBytes)
