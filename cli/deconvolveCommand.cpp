@@ -6,7 +6,7 @@
 #include "commands.h"
 #include "consoleFrontEnd.h"
 #include "errors.h"
-#include "outputStage.h"
+#include "paths.h"
 #include "processOptions.h"
 #include "scan.h"
 
@@ -65,6 +65,7 @@ bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& 
   else if (name == "--low-cut") SetChecked(c.LowCut, c.LowCutText, list.Value(name));
   else if (name == "--high-cut") SetChecked(c.HighCut, c.HighCutText, list.Value(name));
   else if (name == "--slope") c.CutSlopeIndex = SlopeIndex(list.Value(name));
+  else if (name == "--tone-channel") c.ToneChannel = ParseIntegerOption(name, list.Value(name), 1, 16);
   else {
     list.NoValue(name);
     if (name == "--reversed") c.Reversed = true;
@@ -98,12 +99,6 @@ TDeconvolveArgs ParseArguments(TArgumentList& list) {
   if (args.Inputs.empty())
     throw TUsageError("no INPUT given");
   return args;
-}
-
-std::string WithSlash(std::string folder) {
-  if (!folder.empty() && folder.back() != '/')
-    folder += '/';
-  return folder;
 }
 
 // A folder input is scanned; a file input counts as found in its own folder.

@@ -5,7 +5,9 @@
 
 #include "errors.h"
 #include "outputStage.h"
+#include "paths.h"
 #include "processFile.h"
+#include "toneChannels.h"
 #include "wavReader.h"
 
 namespace ravelin {
@@ -24,8 +26,9 @@ private:
   TBatchFrontEnd& FFrontEnd;
 };
 
-void ReadTestTone(TProcessWorkspace& workspace, const std::string& fileName) {
-  TWAVReader reader(fileName);
+// Reads the test tone and maps its channels; returns the mapping's notice.
+std::string ReadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options) {
+  TWAVReader reader(options.TestTone);
   const int64_t frames = reader.FrameCount();
   if (frames > std::numeric_limits<int32_t>::max())
     throw TRavelinError("Test tone file is too long!");
@@ -34,6 +37,7 @@ void ReadTestTone(TProcessWorkspace& workspace, const std::string& fileName) {
   const auto length = static_cast<int32_t>(frames);
   workspace.PrepareTestTone(reader.Channels(), length);
   reader.ReadFrames(workspace.TestTone.data(), length);
+  return MapToneChannels(workspace, options.ToneChannel);
 }
 
 // One dither, with its running generator, serves every file of a run.
@@ -49,13 +53,16 @@ void PrepareDither(TProcessOptions& options) {
 
 bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options,
                   TBatchFrontEnd& frontEnd) {
+  std::string notice;
   try {
-    ReadTestTone(workspace, options.TestTone);
-    return true;
+    notice = ReadTestTone(workspace, options);
   } catch (const std::exception& error) {
     frontEnd.ShowMessage("Error occured while trying to load test tone file\r\r" + DescribeError(error));
     return false;
   }
+  if (!notice.empty())
+    frontEnd.ShowNotice(notice);
+  return true;
 }
 
 std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProcessOptions& options,

@@ -12,7 +12,9 @@ namespace ravelin {
 
 // Reads options.TestTone into the workspace. On failure shows
 // "Error occured while trying to load test tone file\r\r" + the error message
-// through the front end and returns false.
+// through the front end and returns false. Maps the test tone's channels to
+// the recording channels (options.ToneChannel); a channel without the sweep
+// that is replaced is reported once through ShowNotice.
 bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options,
                   TBatchFrontEnd& frontEnd);
 

@@ -61,6 +61,7 @@ TValidationResult ValidateOptions(const TOptionControls& controls, TProcessOptio
 
   options.MinPhase = controls.MinPhase;
   options.CutSlope = controls.CutSlopeIndex;
+  options.ToneChannel = controls.ToneChannel;
   options.NoRename = controls.NoRename;
   options.TestTone = controls.TestTone;
   options.ScanFolder = controls.ScanFolder;

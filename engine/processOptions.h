@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,12 +29,15 @@ struct TProcessOptions {
   float HighCut = -1.0f;         // Hz; -1 = off
   bool MinPhase = false;
   int CutSlope = 0;              // cut slope item index: 0..7 = -12..-96 dB/o, 8 = Max
+  int ToneChannel = 0;           // 0 automatic, else the 1-based test tone channel for all
   bool NoRename = false;         // give the output the recording's own name
   std::string TestTone;          // test tone path
   std::string ScanFolder;        // folder the recordings were found in (ends with a separator)
   std::string OutFolder;         // output root folder (ends with a separator)
   std::unique_ptr<TOutputDither> Dither;  // integer output only; one per run
   std::vector<std::string> Retained;      // failed files the user chose to skip
+  // Outputs written so far and the recording of each (absolute, normalised).
+  std::map<std::string, std::string> Written;
 };
 
 // The option controls as the window (or the command line) holds them.
@@ -57,6 +61,7 @@ struct TOptionControls {
   bool MinPhase = false;         // CheckBoxMPT
   bool NoRename = false;         // CheckBoxNoRename
   int CutSlopeIndex = 0;         // ComboCutSlope
+  int ToneChannel = 0;           // ComboToneChannel: 0 automatic, else 1-based
 };
 
 // The control that receives the focus after a validation failure.

@@ -31,6 +31,7 @@
 #include "FrmTTGen.h"
 #include "Tools.h"
 #include "batch.h"
+#include "paths.h"
 #include "scan.h"
 
 namespace ravelin {
@@ -49,7 +50,7 @@ const QString AudioFilter =
                    "|AIFF files (*.aif, *.aiff)|*.aif;*.aiff");
 
 QString WithSeparator(const QString& folder) {
-  return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+  return QString::fromStdString(WithSlash(folder.toStdString()));
 }
 
 // The folder part of a stored path ("" stays "").
@@ -105,6 +106,16 @@ QStringList CutSlopes() {
   return slopes << QStringLiteral("Max");
 }
 
+// "Auto" (each recording channel by its own test tone channel, a channel
+// without the sweep by the first that carries it), then channels 1 to 16.
+QStringList ToneChannels() {
+  QStringList channels{QStringLiteral("Auto")};
+  for (int channel = 1; channel <= 16; ++channel) {
+    channels << QString::number(channel);
+  }
+  return channels;
+}
+
 void SetChecked(QCheckBox* box, const QString& name, int defaultValue) {
   box->setChecked(ReadSettingInt(name, defaultValue) != 0);
 }
@@ -149,6 +160,7 @@ TFormMain::TFormMain()
       CheckBoxHPF(new QCheckBox(tr("&Low Cut Hz"), this)), EditHPF(NumberBox(this)),
       CheckBoxLPF(new QCheckBox(tr("&High Cut Hz"), this)), EditLPF(NumberBox(this)),
       ComboCutSlope(DropDownList(this, CutSlopes())),
+      ComboToneChannel(DropDownList(this, ToneChannels())),
       CheckBoxIgnore(new QCheckBox(tr("&Ignore already processed files"), this)),
       ButtonAbout(new QPushButton(tr("&About"), this)), Button1(new QPushButton(tr("&Help"), this)),
       ButtonTTGen(new QPushButton(tr("&Test Tone Gen"), this)),
@@ -211,13 +223,15 @@ void TFormMain::BuildLayout() {
   options->addWidget(CheckBoxNormalize, 1, 2, 1, 2);
   options->addWidget(CheckBoxPS, 2, 2);
   options->addWidget(EditPreSilence, 2, 3, Qt::AlignLeft);
-  options->addWidget(CheckBoxIgnore, 3, 2, 1, 4);
+  options->addWidget(CheckBoxIgnore, 3, 2, 1, 2);
   options->addWidget(CheckBoxHPF, 0, 4);
   options->addWidget(EditHPF, 0, 5, Qt::AlignLeft);
   options->addWidget(CheckBoxLPF, 1, 4);
   options->addWidget(EditLPF, 1, 5, Qt::AlignLeft);
   options->addWidget(new QLabel(tr("Cut slope:"), this), 2, 4);
   options->addWidget(ComboCutSlope, 2, 5, Qt::AlignLeft);
+  options->addWidget(new QLabel(tr("Tone channel:"), this), 3, 4);
+  options->addWidget(ComboToneChannel, 3, 5, Qt::AlignLeft);
   // Extra width goes evenly behind the three groups.
   for (int column : {1, 3, 5}) {
     options->setColumnStretch(column, 1);
@@ -281,6 +295,8 @@ void TFormMain::FormCreate() {
   SetChecked(CheckBoxNoRename, QStringLiteral("DefNoRename"), 0);
   ComboCutSlope->setCurrentIndex(
       ReadSettingIndex(QStringLiteral("DefCutSlope"), 0, ComboCutSlope->count()));
+  ComboToneChannel->setCurrentIndex(
+      ReadSettingIndex(QStringLiteral("DefToneChannel"), 0, ComboToneChannel->count()));
   const bool maximised = ReadSettingInt(QStringLiteral("DefWindowMaxed"), 0) != 0;
   EditTT->setText(ReadSettingString(QStringLiteral("DefTestTone")));
 
@@ -316,6 +332,7 @@ void TFormMain::FormClose() {
   WriteSettingBool(QStringLiteral("DefLPF"), CheckBoxLPF->isChecked());
   WriteSettingString(QStringLiteral("DefEditLPF"), EditLPF->text());
   WriteSettingInt(QStringLiteral("DefCutSlope"), ComboCutSlope->currentIndex());
+  WriteSettingInt(QStringLiteral("DefToneChannel"), ComboToneChannel->currentIndex());
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
@@ -535,6 +552,7 @@ TOptionControls TFormMain::ReadControls() const {
   controls.MinPhase = CheckBoxMPT->isChecked();
   controls.NoRename = CheckBoxNoRename->isChecked();
   controls.CutSlopeIndex = ComboCutSlope->currentIndex();
+  controls.ToneChannel = ComboToneChannel->currentIndex();
   return controls;
 }
 

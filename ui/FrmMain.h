@@ -95,6 +95,7 @@ public:
   QCheckBox* const CheckBoxLPF;
   QLineEdit* const EditLPF;
   QComboBox* const ComboCutSlope;
+  QComboBox* const ComboToneChannel;  // 0 "Auto", else the 1-based test tone channel
   QCheckBox* const CheckBoxIgnore;
   QPushButton* const ButtonAbout;
   QPushButton* const Button1;  // "&Help"

@@ -68,6 +68,9 @@ private slots:
     }
     QCOMPARE(form.ComboCutSlope->currentText(), QStringLiteral("-12 dB/o"));
     QCOMPARE(form.ComboCutSlope->count(), 9);
+    QCOMPARE(form.ComboToneChannel->currentText(), QStringLiteral("Auto"));
+    QCOMPARE(form.ComboToneChannel->count(), 17);
+    QCOMPARE(form.ReadControls().ToneChannel, 0);
     QCOMPARE(form.width(), 556);  // the stored default 468 is below the minimum
     QCOMPARE(form.height(), 463);
     QVERIFY(!form.isMaximized());
@@ -78,11 +81,13 @@ private slots:
     WriteSettingString(QStringLiteral("DefBitDepth"), QStringLiteral("abc"));
     WriteSettingString(QStringLiteral("DefIgnore"), QStringLiteral("yes"));
     WriteSettingString(QStringLiteral("DefCutSlope"), QStringLiteral("9"));
+    WriteSettingString(QStringLiteral("DefToneChannel"), QStringLiteral("17"));
     WriteSettingString(QStringLiteral("DefWindowWidth"), QStringLiteral("-40"));
     TFormMain form;
     QCOMPARE(form.ComboBoxBD->currentIndex(), 1);
     QVERIFY(form.CheckBoxIgnore->isChecked());
     QCOMPARE(form.ComboCutSlope->currentIndex(), 0);
+    QCOMPARE(form.ComboToneChannel->currentIndex(), 0);
     QCOMPARE(form.width(), 556);
   }
 
@@ -107,6 +112,7 @@ private slots:
       form.CheckBoxMPT->setChecked(true);
       form.CheckBoxNoRename->setChecked(true);
       form.ComboCutSlope->setCurrentIndex(8);
+      form.ComboToneChannel->setCurrentIndex(2);
       form.EditTT->setText(QStringLiteral("/data/sweep.wav"));
       form.EditFolder->setText(QStringLiteral("/data/in/"));
       form.EditOutFolder->setText(QStringLiteral("/data/out/"));
@@ -121,7 +127,8 @@ private slots:
                   {"DefMPT", "1"}, {"DefNoRename", "1"}, {"DefWindowMaxed", "0"},
                   {"DefTestTone", "/data/sweep.wav"}, {"DefPreSilence", "1"},
                   {"DefEditPreSilence", "0.25"}, {"DefHPF", "1"}, {"DefEditHPF", "20"},
-                  {"DefLPF", "1"}, {"DefEditLPF", "abc"}, {"DefCutSlope", "8"}};
+                  {"DefLPF", "1"}, {"DefEditLPF", "abc"}, {"DefCutSlope", "8"},
+                  {"DefToneChannel", "2"}};
     for (const auto& value : stored) {
       QCOMPARE(ReadSettingString(QLatin1String(value.Name)), QLatin1String(value.Text));
     }
@@ -144,6 +151,7 @@ private slots:
     QVERIFY(form.CheckBoxMPT->isChecked());
     QVERIFY(form.CheckBoxNoRename->isChecked());
     QCOMPARE(form.ComboCutSlope->currentText(), QStringLiteral("Max"));
+    QCOMPARE(form.ReadControls().ToneChannel, 2);
     QCOMPARE(form.EditTT->text(), QStringLiteral("/data/sweep.wav"));
     // The folders start empty at every program start.
     QVERIFY(form.EditFolder->text().isEmpty());
