@@ -15,8 +15,7 @@ namespace {
 // explicit integer bit) rounded to the nearest integer, ties to even. An
 // infinity or NaN is malformed; a rate that rounds to one outside the
 // supported range (zero or negative ones included) is refused.
-int32_t ExtendedRate(const uint8_t* p)
-{
+int32_t ExtendedRate(const uint8_t* p) {
   const bool negative = (p[0] & 0x80) != 0;
   const int exponent = ((p[0] & 0x7F) << 8) | p[1];
   const uint64_t mantissa = byteorder::BE64(p + 2);
@@ -31,12 +30,13 @@ int32_t ExtendedRate(const uint8_t* p)
   return static_cast<int32_t>(rate);
 }
 
-bool IsCode(const uint8_t* p, const char (&code)[5]) { return std::memcmp(p, code, 4) == 0; }
+bool IsCode(const uint8_t* p, const char (&code)[5]) {
+  return std::memcmp(p, code, 4) == 0;
+}
 
 } // namespace
 
-void TWAVReader::TParser::ParseComm(int64_t length, bool aifc)
-{
+void TWAVReader::TParser::ParseComm(int64_t length, bool aifc) {
   if (R.FFormatSeen || length < 18 || (aifc && length < 23))
     ThrowReaderError(kErrMalformed);
   const auto b = Read<18>();
@@ -59,10 +59,10 @@ void TWAVReader::TParser::ParseComm(int64_t length, bool aifc)
 
 // Compression type of an AIFF-C COMM: the float types, or integer PCM in
 // either byte order; compressed types are refused.
-int32_t TWAVReader::TParser::ParseCompression()
-{
+int32_t TWAVReader::TParser::ParseCompression() {
   const auto c = Read<5>();
-  if (IsCode(c.data(), "fl32") || IsCode(c.data(), "FL32") || IsCode(c.data(), "fl64") || IsCode(c.data(), "FL64"))
+  if (IsCode(c.data(), "fl32") || IsCode(c.data(), "FL32") || IsCode(c.data(), "fl64") ||
+      IsCode(c.data(), "FL64"))
     return 3;
   if (IsCode(c.data(), "sowt")) {
     R.FBigEndian = false;
@@ -73,8 +73,7 @@ int32_t TWAVReader::TParser::ParseCompression()
   ThrowReaderError(kErrNotRecognised);
 }
 
-int64_t TWAVReader::TParser::ParseSsnd(int64_t length)
-{
+int64_t TWAVReader::TParser::ParseSsnd(int64_t length) {
   if (R.FDataSeen || length < 8)
     ThrowReaderError(kErrMalformed);
   const int64_t offset = byteorder::BE32(Read<8>().data());
@@ -83,8 +82,7 @@ int64_t TWAVReader::TParser::ParseSsnd(int64_t length)
   return std::max<int64_t>(std::min(length - 8 - offset, R.FRemaining - offset), 0);
 }
 
-void TWAVReader::TParser::WalkAiff(int64_t size)
-{
+void TWAVReader::TParser::WalkAiff(int64_t size) {
   const auto type = Read<4>();
   if (!IsCode(type.data(), "AIFF") && !IsCode(type.data(), "AIFC"))
     ThrowReaderError(kErrNotRecognised);

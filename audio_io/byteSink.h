@@ -29,7 +29,7 @@ public:
   // target's folder (permissions as for any new file); throws TRavelinError
   // "010 - File create error" when it cannot.
   explicit TFileSink(const std::string& target);
-  ~TFileSink() override;  // removes the temporary unless published
+  ~TFileSink() override; // removes the temporary unless published
   TFileSink(const TFileSink&) = delete;
   TFileSink& operator=(const TFileSink&) = delete;
 

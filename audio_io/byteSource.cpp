@@ -20,17 +20,14 @@ public:
   TFileSource(const TFileSource&) = delete;
   TFileSource& operator=(const TFileSource&) = delete;
 
-  int64_t Size() override
-  {
+  int64_t Size() override {
     const off_t end = ::lseek(FFd, 0, SEEK_END);
     return end < 0 ? -1 : static_cast<int64_t>(end);
   }
-  bool Seek(int64_t offset) override
-  {
+  bool Seek(int64_t offset) override {
     return offset >= 0 && ::lseek(FFd, static_cast<off_t>(offset), SEEK_SET) == offset;
   }
-  int64_t Read(void* dest, int64_t count) override
-  {
+  int64_t Read(void* dest, int64_t count) override {
     ssize_t got;
     do {
       got = ::read(FFd, dest, static_cast<size_t>(count));
@@ -48,15 +45,13 @@ public:
 
   int64_t Size() override { return static_cast<int64_t>(FBytes.size()); }
   // Like a file, a position past the end may be set; reads there return 0.
-  bool Seek(int64_t offset) override
-  {
+  bool Seek(int64_t offset) override {
     if (offset < 0)
       return false;
     FPosition = offset;
     return true;
   }
-  int64_t Read(void* dest, int64_t count) override
-  {
+  int64_t Read(void* dest, int64_t count) override {
     const int64_t size = Size();
     if (FPosition >= size || count <= 0)
       return 0;
@@ -73,8 +68,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<TByteSource> OpenFileSource(const std::string& fileName)
-{
+std::unique_ptr<TByteSource> OpenFileSource(const std::string& fileName) {
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
     return nullptr;
@@ -86,8 +80,7 @@ std::unique_ptr<TByteSource> OpenFileSource(const std::string& fileName)
   return std::make_unique<TFileSource>(fd);
 }
 
-std::unique_ptr<TByteSource> MemorySource(std::vector<uint8_t> bytes)
-{
+std::unique_ptr<TByteSource> MemorySource(std::vector<uint8_t> bytes) {
   return std::make_unique<TMemorySource>(std::move(bytes));
 }
 

@@ -24,8 +24,7 @@ inline constexpr const char* kErrExtensible = "009 - Unsupported extensible wave
 [[noreturn]] void ThrowPcmDepth(int64_t bits);
 
 // Refuses a sample rate (a NaN too) outside the supported range.
-inline void CheckSampleRate(long double rate)
-{
+inline void CheckSampleRate(long double rate) {
   if (!(rate >= TWAVReader::MinSampleRate && rate <= TWAVReader::MaxSampleRate))
     ThrowReaderError(kErrNotRecognised);
 }
@@ -49,8 +48,7 @@ struct TWAVReader::TParser {
   void MeasureSize();
   void SeekTo(int64_t offset);
   void ReadBytes(void* dest, int64_t count);
-  template <std::size_t N> std::array<uint8_t, N> Read()
-  {
+  template <std::size_t N> std::array<uint8_t, N> Read() {
     std::array<uint8_t, N> bytes{};
     ReadBytes(bytes.data(), N);
     return bytes;

@@ -22,8 +22,7 @@ constexpr uint16_t kTagExtensible = 0xFFFE;
 // Four-character code of a chunk identifier. Wave64 identifiers are reduced to
 // their first four bytes, with the form and wave-type identifiers ("riff",
 // "wave") mapped to their RIFF names.
-std::array<char, 4> FourCC(const uint8_t* id, bool wide)
-{
+std::array<char, 4> FourCC(const uint8_t* id, bool wide) {
   std::array<char, 4> code{};
   std::memcpy(code.data(), id, 4);
   if (wide && std::memcmp(id, "riff", 4) == 0)
@@ -35,8 +34,7 @@ std::array<char, 4> FourCC(const uint8_t* id, bool wide)
 
 } // namespace
 
-void TWAVReader::TParser::WalkRiff(int64_t size)
-{
+void TWAVReader::TParser::WalkRiff(int64_t size) {
   const int64_t typeBytes = R.FWideChunks ? 16 : 4;
   if (!Fits(typeBytes))
     return;
@@ -61,8 +59,7 @@ void TWAVReader::TParser::WalkRiff(int64_t size)
 
 // Reads the next chunk header. False (the walk ends) when the header or the
 // body does not fit in the file, or a Wave64 length is shorter than its header.
-bool TWAVReader::TParser::NextChunk(int64_t& size, TChunk& chunk)
-{
+bool TWAVReader::TParser::NextChunk(int64_t& size, TChunk& chunk) {
   int64_t header, body, pad;
   if (R.FWideChunks) {
     if (!Fits(24))
@@ -93,8 +90,7 @@ bool TWAVReader::TParser::NextChunk(int64_t& size, TChunk& chunk)
   return true;
 }
 
-void TWAVReader::TParser::ParseFormat(const TChunk& chunk)
-{
+void TWAVReader::TParser::ParseFormat(const TChunk& chunk) {
   if (R.FFormatSeen || chunk.BodyLength < 14)
     ThrowReaderError(kErrMalformed);
   const auto h = Read<14>();
@@ -141,8 +137,7 @@ void TWAVReader::TParser::ParseFormat(const TChunk& chunk)
     R.FChannelMask = byteorder::LE32(x.data() + 2);
     break;
   }
-  default:
-    ThrowUnsupportedTag(tag);
+  default: ThrowUnsupportedTag(tag);
   }
   checkChannels();
   CheckSampleRate(rate);
@@ -152,8 +147,7 @@ void TWAVReader::TParser::ParseFormat(const TChunk& chunk)
   R.FFormatSeen = true;
 }
 
-void TWAVReader::TParser::ParseData(const TChunk& chunk)
-{
+void TWAVReader::TParser::ParseData(const TChunk& chunk) {
   if (R.FDataSeen)
     ThrowReaderError(kErrMalformed);
   R.FDataStart = chunk.BodyStart;
@@ -161,8 +155,7 @@ void TWAVReader::TParser::ParseData(const TChunk& chunk)
   R.FDataSeen = true;
 }
 
-void TWAVReader::TParser::ParseList(const TChunk& chunk)
-{
+void TWAVReader::TParser::ParseList(const TChunk& chunk) {
   if (!Fits(4) || std::memcmp(Read<4>().data(), "INFO", 4) != 0)
     return;
   int64_t size = chunk.BodyLength - 4;
@@ -181,8 +174,7 @@ void TWAVReader::TParser::ParseList(const TChunk& chunk)
   }
 }
 
-void TWAVReader::TParser::ParseSampler(const TChunk& chunk)
-{
+void TWAVReader::TParser::ParseSampler(const TChunk& chunk) {
   constexpr int64_t kHeaderBytes = 36, kLoopBytes = 24;
   if (chunk.BodyLength < kHeaderBytes || !Fits(kHeaderBytes))
     return;
@@ -198,7 +190,7 @@ void TWAVReader::TParser::ParseSampler(const TChunk& chunk)
     loops.resize(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < loops.size(); ++i) {
       const uint8_t* p = raw.data() + i * kLoopBytes;
-      loops[i] = {byteorder::LE32(p), byteorder::LE32(p + 4), byteorder::LE32(p + 8),
+      loops[i] = {byteorder::LE32(p),      byteorder::LE32(p + 4),  byteorder::LE32(p + 8),
                   byteorder::LE32(p + 12), byteorder::LE32(p + 16), byteorder::LE32(p + 20)};
     }
   }

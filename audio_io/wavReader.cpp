@@ -22,8 +22,7 @@ constexpr int32_t kStepBytes = 65536;
 constexpr std::array<uint8_t, 16> kWave64Riff = {0x72, 0x69, 0x66, 0x66, 0x2E, 0x91, 0xCF, 0x11,
                                                  0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00};
 
-std::string Formatted(const char* format, int64_t value)
-{
+std::string Formatted(const char* format, int64_t value) {
   char text[64];
   std::snprintf(text, sizeof text, format, static_cast<long long>(value));
   return text;
@@ -32,7 +31,9 @@ std::string Formatted(const char* format, int64_t value)
 // Sample decoders: one sample at p to a float in -1 .. +1 (floats pass as stored).
 struct TUnsigned8 {
   static constexpr int Bytes = 1;
-  static float Decode(const uint8_t* p) { return static_cast<float>(static_cast<int8_t>(p[0] ^ 0x80)) * 0x1p-7f; }
+  static float Decode(const uint8_t* p) {
+    return static_cast<float>(static_cast<int8_t>(p[0] ^ 0x80)) * 0x1p-7f;
+  }
 };
 struct TSigned8 {
   static constexpr int Bytes = 1;
@@ -40,16 +41,14 @@ struct TSigned8 {
 };
 template <bool Big> struct TInt16 {
   static constexpr int Bytes = 2;
-  static float Decode(const uint8_t* p)
-  {
+  static float Decode(const uint8_t* p) {
     const uint16_t u = Big ? byteorder::BE16(p) : byteorder::LE16(p);
     return static_cast<float>(static_cast<int16_t>(u)) * 0x1p-15f;
   }
 };
 template <bool Big> struct TInt24 {
   static constexpr int Bytes = 3;
-  static float Decode(const uint8_t* p)
-  {
+  static float Decode(const uint8_t* p) {
     const uint32_t u = Big ? (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8)
                            : (uint32_t{p[2]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[0]} << 8);
     return static_cast<float>(static_cast<int32_t>(u) >> 8) * 0x1p-23f;
@@ -57,36 +56,32 @@ template <bool Big> struct TInt24 {
 };
 template <bool Big> struct TInt32 {
   static constexpr int Bytes = 4;
-  static float Decode(const uint8_t* p)
-  {
+  static float Decode(const uint8_t* p) {
     const uint32_t u = Big ? byteorder::BE32(p) : byteorder::LE32(p);
     return static_cast<float>(static_cast<int32_t>(u)) * 0x1p-31f;
   }
 };
 template <bool Big> struct TFloat32 {
   static constexpr int Bytes = 4;
-  static float Decode(const uint8_t* p)
-  {
+  static float Decode(const uint8_t* p) {
     return std::bit_cast<float>(Big ? byteorder::BE32(p) : byteorder::LE32(p));
   }
 };
 template <bool Big> struct TFloat64 {
   static constexpr int Bytes = 8;
-  static float Decode(const uint8_t* p)
-  {
+  static float Decode(const uint8_t* p) {
     return static_cast<float>(std::bit_cast<double>(Big ? byteorder::BE64(p) : byteorder::LE64(p)));
   }
 };
 
 // Decodes `frames` interleaved frames of `blockAlign` bytes into the planar
 // buffers at index `done`; channel c starts c samples into each frame.
-using TDecodeStep = void (*)(const uint8_t* src, int32_t frames, int32_t blockAlign,
-                             int32_t channels, float* const* dest, int64_t done);
+using TDecodeStep = void (*)(const uint8_t* src, int32_t frames, int32_t blockAlign, int32_t channels,
+                             float* const* dest, int64_t done);
 
 template <typename TSample>
-void DecodeStep(const uint8_t* src, int32_t frames, int32_t blockAlign, int32_t channels,
-                float* const* dest, int64_t done)
-{
+void DecodeStep(const uint8_t* src, int32_t frames, int32_t blockAlign, int32_t channels, float* const* dest,
+                int64_t done) {
   for (int32_t c = 0; c < channels; ++c) {
     const uint8_t* p = src + c * TSample::Bytes;
     float* out = dest[c] + done;
@@ -95,8 +90,7 @@ void DecodeStep(const uint8_t* src, int32_t frames, int32_t blockAlign, int32_t 
   }
 }
 
-template <bool Big> TDecodeStep SelectWide(int32_t bits, int32_t kind)
-{
+template <bool Big> TDecodeStep SelectWide(int32_t bits, int32_t kind) {
   switch (bits) {
   case 16: return DecodeStep<TInt16<Big>>;
   case 24: return DecodeStep<TInt24<Big>>;
@@ -107,19 +101,27 @@ template <bool Big> TDecodeStep SelectWide(int32_t bits, int32_t kind)
 
 } // namespace
 
-void ThrowReaderError(const char* message) { throw TRavelinError(message); }
-void ThrowUnsupportedTag(uint32_t tag) { throw TRavelinError(Formatted("003 - Unsupported tag %.4llXh", tag)); }
-void ThrowChannelCount(int64_t channels) { throw TRavelinError(Formatted("004 - Unsupported channel count %lld", channels)); }
-void ThrowFloatDepth(int64_t bits) { throw TRavelinError(Formatted("005 - Unsupported IEEE FP bitdepth %lld", bits)); }
-void ThrowPcmDepth(int64_t bits) { throw TRavelinError(Formatted("006 - Unsupported PCM bitdepth %lld", bits)); }
+void ThrowReaderError(const char* message) {
+  throw TRavelinError(message);
+}
+void ThrowUnsupportedTag(uint32_t tag) {
+  throw TRavelinError(Formatted("003 - Unsupported tag %.4llXh", tag));
+}
+void ThrowChannelCount(int64_t channels) {
+  throw TRavelinError(Formatted("004 - Unsupported channel count %lld", channels));
+}
+void ThrowFloatDepth(int64_t bits) {
+  throw TRavelinError(Formatted("005 - Unsupported IEEE FP bitdepth %lld", bits));
+}
+void ThrowPcmDepth(int64_t bits) {
+  throw TRavelinError(Formatted("006 - Unsupported PCM bitdepth %lld", bits));
+}
 
-TWAVReader::TWAVReader(const std::string& fileName) : FWorkBuffer(kStepBytes)
-{
+TWAVReader::TWAVReader(const std::string& fileName) : FWorkBuffer(kStepBytes) {
   Open(fileName);
 }
 
-TWAVReader::TWAVReader(std::unique_ptr<TByteSource> source) : FWorkBuffer(kStepBytes)
-{
+TWAVReader::TWAVReader(std::unique_ptr<TByteSource> source) : FWorkBuffer(kStepBytes) {
   if (!source)
     ThrowReaderError(kErrOpen);
   FSource = std::move(source);
@@ -128,8 +130,7 @@ TWAVReader::TWAVReader(std::unique_ptr<TByteSource> source) : FWorkBuffer(kStepB
 
 TWAVReader::~TWAVReader() = default;
 
-void TWAVReader::Open(const std::string& fileName)
-{
+void TWAVReader::Open(const std::string& fileName) {
   Close();
   FFileName = fileName;
   FSource = OpenFileSource(fileName);
@@ -138,8 +139,7 @@ void TWAVReader::Open(const std::string& fileName)
   Parse();
 }
 
-void TWAVReader::Parse()
-{
+void TWAVReader::Parse() {
   try {
     TParser(*this).Recognise();
   } catch (...) {
@@ -148,10 +148,11 @@ void TWAVReader::Parse()
   }
 }
 
-void TWAVReader::Close() { FSource.reset(); }
+void TWAVReader::Close() {
+  FSource.reset();
+}
 
-void TWAVReader::ReadFrames(float* const* channels, int32_t frameCount)
-{
+void TWAVReader::ReadFrames(float* const* channels, int32_t frameCount) {
   if (frameCount <= 0)
     return;
   if (!FSource)
@@ -174,23 +175,20 @@ void TWAVReader::ReadFrames(float* const* channels, int32_t frameCount)
 
 // ---- byte access -------------------------------------------------------------
 
-void TWAVReader::TParser::MeasureSize()
-{
+void TWAVReader::TParser::MeasureSize() {
   R.FFileSize = R.FSource->Size();
   if (R.FFileSize < 0)
     ThrowReaderError(kErrRead);
 }
 
-void TWAVReader::TParser::SeekTo(int64_t offset)
-{
+void TWAVReader::TParser::SeekTo(int64_t offset) {
   if (!R.FSource->Seek(offset))
     ThrowReaderError(kErrRead);
   R.FPosition = offset;
   R.FRemaining = R.FFileSize - offset;
 }
 
-void TWAVReader::TParser::ReadBytes(void* dest, int64_t count)
-{
+void TWAVReader::TParser::ReadBytes(void* dest, int64_t count) {
   auto* out = static_cast<uint8_t*>(dest);
   for (int64_t done = 0; done < count;) {
     const int64_t got = R.FSource ? R.FSource->Read(out + done, count - done) : -1;
@@ -202,8 +200,7 @@ void TWAVReader::TParser::ReadBytes(void* dest, int64_t count)
   }
 }
 
-std::string TWAVReader::TParser::ReadText(int64_t count)
-{
+std::string TWAVReader::TParser::ReadText(int64_t count) {
   std::string text(static_cast<std::size_t>(count), '\0');
   ReadBytes(text.data(), count);
   return text;
@@ -211,13 +208,13 @@ std::string TWAVReader::TParser::ReadText(int64_t count)
 
 // ---- recognition -------------------------------------------------------------
 
-void TWAVReader::TParser::Recognise()
-{
+void TWAVReader::TParser::Recognise() {
   R.FHasSampler = false;
   R.FSamplerHeader = {};
   R.FSamplerLoops.clear();
   R.FFormatSeen = R.FDataSeen = false;
-  for (std::string* text : {&R.FInfoName, &R.FInfoCopyright, &R.FInfoEngineer, &R.FInfoComment, &R.FProductTag})
+  for (std::string* text :
+       {&R.FInfoName, &R.FInfoCopyright, &R.FInfoEngineer, &R.FInfoComment, &R.FProductTag})
     text->clear();
   R.FWideChunks = R.FBigEndian = R.FSignedBytes = false;
   R.FChannelMask = 0;
@@ -252,8 +249,7 @@ void TWAVReader::TParser::Recognise()
 
 // Refuses widths without a decoder (they would leave the caller's buffers
 // stale) and frames too small for their samples (0 included).
-void TWAVReader::TParser::CheckFormat() const
-{
+void TWAVReader::TParser::CheckFormat() const {
   const int32_t bits = R.FBitsPerSample;
   if (R.FBlockAlign == 0)
     ThrowReaderError(kErrMalformed);

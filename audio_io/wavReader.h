@@ -69,7 +69,7 @@ public:
 
   const std::string& FileName() const { return FFileName; }
   bool IsOpen() const { return FSource != nullptr; }
-  int32_t FormatKind() const { return FFormatKind; }       // 1 PCM, 3 IEEE float
+  int32_t FormatKind() const { return FFormatKind; } // 1 PCM, 3 IEEE float
   int32_t Channels() const { return FChannels; }
   int32_t SampleRate() const { return FSampleRate; }
   int32_t BlockAlign() const { return FBlockAlign; }

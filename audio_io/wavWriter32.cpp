@@ -37,8 +37,7 @@ public:
   std::size_t Size() const { return FBytes.size(); }
 
 private:
-  template <int N> void Put(uint32_t v)
-  {
+  template <int N> void Put(uint32_t v) {
     for (int i = 0; i < N; ++i)
       FBytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
   }
@@ -48,9 +47,8 @@ private:
 // Packs frames [done, done+n) of every channel into interleaved little-endian
 // samples of `Bytes` bytes, the low bytes of each 32-bit word.
 template <int Bytes>
-void Pack(const float* const* channels, int32_t channelCount, int32_t blockAlign, int64_t done,
-          int32_t n, uint8_t* out)
-{
+void Pack(const float* const* channels, int32_t channelCount, int32_t blockAlign, int64_t done, int32_t n,
+          uint8_t* out) {
   for (int32_t c = 0; c < channelCount; ++c) {
     const float* src = channels[c] + done;
     uint8_t* p = out + c * Bytes;
@@ -69,8 +67,7 @@ void Pack(const float* const* channels, int32_t channelCount, int32_t blockAlign
 
 // A loop point rescaled from the source's rate to the output's, rounded to
 // the nearest frame (ties to even) and kept inside the written frames.
-uint32_t RescaledLoopPoint(uint32_t stored, int32_t rate, int32_t sourceRate, int64_t framesWritten)
-{
+uint32_t RescaledLoopPoint(uint32_t stored, int32_t rate, int32_t sourceRate, int64_t framesWritten) {
   long double value = static_cast<int32_t>(stored);
   if (sourceRate != 0) // a rate of 0 gives no scale: the point is kept
     value = std::nearbyint(value * rate / sourceRate);
@@ -81,8 +78,7 @@ uint32_t RescaledLoopPoint(uint32_t stored, int32_t rate, int32_t sourceRate, in
   return static_cast<uint32_t>(point);
 }
 
-void AppendSampler(TBytes& out, const TWAVReader& source, int32_t rate, int64_t framesWritten)
-{
+void AppendSampler(TBytes& out, const TWAVReader& source, int32_t rate, int64_t framesWritten) {
   // The loop count written is the number of loop records kept, so a negative
   // count in the source yields a consistent chunk without loops.
   const auto& loops = source.SamplerLoops();
@@ -101,13 +97,13 @@ void AppendSampler(TBytes& out, const TWAVReader& source, int32_t rate, int64_t 
   }
 }
 
-void AppendInfo(TBytes& out, const TWAVReader& source)
-{
+void AppendInfo(TBytes& out, const TWAVReader& source) {
   TBytes subs;
-  const std::pair<const char*, const std::string*> texts[] = {
-      {"INAM", &source.InfoName()},     {"ICOP", &source.InfoCopyright()},
-      {"IENG", &source.InfoEngineer()}, {"ICMT", &source.InfoComment()},
-      {"QRVT", &source.ProductTag()}};
+  const std::pair<const char*, const std::string*> texts[] = {{"INAM", &source.InfoName()},
+                                                              {"ICOP", &source.InfoCopyright()},
+                                                              {"IENG", &source.InfoEngineer()},
+                                                              {"ICMT", &source.InfoComment()},
+                                                              {"QRVT", &source.ProductTag()}};
   for (const auto& [code, text] : texts) {
     if (text->empty())
       continue;
@@ -131,8 +127,7 @@ TWAVWriter::TWAVWriter() : FWorkBuffer(kStepBytes) {}
 
 TWAVWriter::~TWAVWriter() = default;
 
-void TWAVWriter::Open(const std::string& fileName, std::unique_ptr<TByteSink> sink)
-{
+void TWAVWriter::Open(const std::string& fileName, std::unique_ptr<TByteSink> sink) {
   Close();
   CheckFormat();
   FSink = sink ? std::move(sink) : std::make_unique<TFileSink>(fileName);
@@ -148,16 +143,15 @@ void TWAVWriter::Open(const std::string& fileName, std::unique_ptr<TByteSink> si
   }
 }
 
-void TWAVWriter::CheckFormat() const
-{
-  const bool valid = (FormatKind == 1 && (BitsPerSample == 16 || BitsPerSample == 24 || BitsPerSample == 32)) ||
-                     (FormatKind == 3 && BitsPerSample == 32);
+void TWAVWriter::CheckFormat() const {
+  const bool valid =
+      (FormatKind == 1 && (BitsPerSample == 16 || BitsPerSample == 24 || BitsPerSample == 32)) ||
+      (FormatKind == 3 && BitsPerSample == 32);
   if (!valid || Channels < 1 || Channels > 16 || BlockAlign != Channels * BitsPerSample / 8)
     throw TRavelinError(kErrCreate);
 }
 
-void TWAVWriter::WriteHeader()
-{
+void TWAVWriter::WriteHeader() {
   const bool extensible = Source && Source->ChannelMask() != 0;
   TBytes h;
   h.Code("RIFF");
@@ -183,15 +177,13 @@ void TWAVWriter::WriteHeader()
   WriteDataHeader();
 }
 
-void TWAVWriter::WriteDataHeader()
-{
+void TWAVWriter::WriteDataHeader() {
   uint8_t h[8] = {'d', 'a', 't', 'a'};
   byteorder::PutLE32(h + 4, static_cast<uint32_t>(FFramesWritten * BlockAlign));
   WriteBytes(h, sizeof h);
 }
 
-bool TWAVWriter::WriteFrames(const float* const* channels, int32_t frameCount)
-{
+bool TWAVWriter::WriteFrames(const float* const* channels, int32_t frameCount) {
   if (frameCount <= 0)
     return true;
   if (!FSink)
@@ -215,8 +207,7 @@ bool TWAVWriter::WriteFrames(const float* const* channels, int32_t frameCount)
   return true;
 }
 
-std::vector<uint8_t> TWAVWriter::Trailer() const
-{
+std::vector<uint8_t> TWAVWriter::Trailer() const {
   TBytes out;
   if (Source && Source->HasSampler())
     AppendSampler(out, *Source, SampleRate, FFramesWritten);
@@ -225,8 +216,7 @@ std::vector<uint8_t> TWAVWriter::Trailer() const
   return out.Bytes();
 }
 
-void TWAVWriter::Close()
-{
+void TWAVWriter::Close() {
   if (!FSink)
     return;
   CompleteFile();
@@ -236,8 +226,7 @@ void TWAVWriter::Close()
     throw TRavelinError(kErrWrite);
 }
 
-void TWAVWriter::CompleteFile()
-{
+void TWAVWriter::CompleteFile() {
   if ((FFramesWritten * BlockAlign) & 1) {
     const uint8_t pad = 0;
     WriteBytes(&pad, 1);
@@ -255,21 +244,18 @@ void TWAVWriter::CompleteFile()
   WriteDataHeader();
 }
 
-void TWAVWriter::Abandon()
-{
+void TWAVWriter::Abandon() {
   FSink.reset();
   throw TRavelinError(kErrWrite);
 }
 
-void TWAVWriter::SeekTo(int64_t offset)
-{
+void TWAVWriter::SeekTo(int64_t offset) {
   if (!FSink->Seek(offset))
     Abandon();
   FPosition = offset;
 }
 
-void TWAVWriter::WriteBytes(const void* source, int64_t count)
-{
+void TWAVWriter::WriteBytes(const void* source, int64_t count) {
   if (count == 0)
     return;
   if (!FSink->Write(source, static_cast<std::size_t>(count)))

@@ -26,11 +26,11 @@ public:
   TWAVWriter& operator=(const TWAVWriter&) = delete;
 
   // Set by the caller before Open; the writer never derives one from another.
-  int32_t FormatKind = 0;     // 1 PCM, 3 IEEE float
+  int32_t FormatKind = 0; // 1 PCM, 3 IEEE float
   int32_t Channels = 0;
   int32_t SampleRate = 0;
-  int32_t BitsPerSample = 0;  // 16, 24 or 32 (32 for float)
-  int32_t BlockAlign = 0;     // Channels * BitsPerSample / 8
+  int32_t BitsPerSample = 0; // 16, 24 or 32 (32 for float)
+  int32_t BlockAlign = 0;    // Channels * BitsPerSample / 8
   // Metadata source, not owned; must stay alive (it may be closed) until Close.
   const TWAVReader* Source = nullptr;
 

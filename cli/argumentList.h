@@ -29,7 +29,7 @@ public:
 private:
   std::vector<std::string> FArguments;
   size_t FIndex = 0;
-  std::string FInlineValue;  // after '=' in the argument just taken
+  std::string FInlineValue; // after '=' in the argument just taken
   bool FHasInlineValue = false;
 };
 

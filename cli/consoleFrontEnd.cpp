@@ -26,12 +26,14 @@ std::string ConsoleText(std::string text) {
   return text;
 }
 
-TConsoleFrontEnd::TConsoleFrontEnd(int totalFiles, bool stopOnError)
-    : FTotal(totalFiles), FStopOnError(stopOnError), FLive(isatty(STDERR_FILENO) == 1) {}
+TConsoleFrontEnd::TConsoleFrontEnd(int totalFiles, bool stopOnError) :
+    FTotal(totalFiles), FStopOnError(stopOnError), FLive(isatty(STDERR_FILENO) == 1) {}
 
 void TConsoleFrontEnd::RunStarted(int /*count*/) {}
 
-void TConsoleFrontEnd::RunEnded() { EndLiveLine(); }
+void TConsoleFrontEnd::RunEnded() {
+  EndLiveLine();
+}
 
 void TConsoleFrontEnd::ShowProgress(const std::string& fileName, int /*position*/, int /*count*/) {
   EndLiveLine();
@@ -72,7 +74,9 @@ void TConsoleFrontEnd::FileFailed(const std::string& recordingPath, const std::s
   std::fprintf(stderr, "ravelin-cli: error: %s: %s\n", recordingPath.c_str(), ConsoleText(message).c_str());
 }
 
-void TConsoleFrontEnd::ShowError(const std::string& text) { ShowMessage(text); }
+void TConsoleFrontEnd::ShowError(const std::string& text) {
+  ShowMessage(text);
+}
 
 void TConsoleFrontEnd::PrintSummary() {
   EndLiveLine();

@@ -44,8 +44,8 @@ private:
   void DrawBar(int done);
   void EndLiveLine();
 
-  int FTotal;             // files over all runs of the command
-  int FStarted = 0;       // files announced so far
+  int FTotal;       // files over all runs of the command
+  int FStarted = 0; // files announced so far
   bool FStopOnError;
   bool FLive;             // stderr is a terminal: one rewritten progress line
   bool FLineOpen = false; // the live line waits for its end

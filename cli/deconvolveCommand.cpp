@@ -18,7 +18,7 @@ namespace {
 
 struct TDeconvolveArgs {
   TOptionControls Controls;
-  std::string OutDir;            // empty: beside each recording
+  std::string OutDir; // empty: beside each recording
   bool Recurse = false;
   bool StopOnError = false;
   bool Help = false;
@@ -28,20 +28,25 @@ struct TDeconvolveArgs {
 // Recordings found in one place, and that place (the root of their relative
 // output paths).
 struct TFileGroup {
-  std::string Root;              // ends with '/' or is empty
+  std::string Root; // ends with '/' or is empty
   std::vector<std::string> Files;
 };
 
 int BitDepthIndex(const std::string& text) {
-  if (text == "16") return 0;
-  if (text == "24") return 1;
-  if (text == "32") return 2;
-  if (text == "float") return BitDepthIndexFloat;
+  if (text == "16")
+    return 0;
+  if (text == "24")
+    return 1;
+  if (text == "32")
+    return 2;
+  if (text == "float")
+    return BitDepthIndexFloat;
   throw TUsageError("invalid value '" + text + "' for --bits");
 }
 
 int SlopeIndex(const std::string& text) {
-  if (text == "max") return 8;
+  if (text == "max")
+    return 8;
   const int decibels = ParseIntegerOption("--slope", text, 12, 96);
   if (decibels % 12 != 0)
     throw TUsageError("invalid value '" + text + "' for --slope");
@@ -57,26 +62,44 @@ void SetChecked(bool& box, std::string& text, const std::string& value) {
 // Handles one option; false when the name is not an option of this command.
 bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& args) {
   TOptionControls& c = args.Controls;
-  if (name == "--tone") c.TestTone = list.Value(name);
-  else if (name == "--out") args.OutDir = list.Value(name);
-  else if (name == "--bits") c.BitDepthIndex = BitDepthIndex(list.Value(name));
-  else if (name == "--volume") SetChecked(c.Volume, c.VolumeText, list.Value(name));
-  else if (name == "--silence") SetChecked(c.PreSilence, c.PreSilenceText, list.Value(name));
-  else if (name == "--low-cut") SetChecked(c.LowCut, c.LowCutText, list.Value(name));
-  else if (name == "--high-cut") SetChecked(c.HighCut, c.HighCutText, list.Value(name));
-  else if (name == "--slope") c.CutSlopeIndex = SlopeIndex(list.Value(name));
-  else if (name == "--tone-channel") c.ToneChannel = ParseIntegerOption(name, list.Value(name), 1, 16);
+  if (name == "--tone")
+    c.TestTone = list.Value(name);
+  else if (name == "--out")
+    args.OutDir = list.Value(name);
+  else if (name == "--bits")
+    c.BitDepthIndex = BitDepthIndex(list.Value(name));
+  else if (name == "--volume")
+    SetChecked(c.Volume, c.VolumeText, list.Value(name));
+  else if (name == "--silence")
+    SetChecked(c.PreSilence, c.PreSilenceText, list.Value(name));
+  else if (name == "--low-cut")
+    SetChecked(c.LowCut, c.LowCutText, list.Value(name));
+  else if (name == "--high-cut")
+    SetChecked(c.HighCut, c.HighCutText, list.Value(name));
+  else if (name == "--slope")
+    c.CutSlopeIndex = SlopeIndex(list.Value(name));
+  else if (name == "--tone-channel")
+    c.ToneChannel = ParseIntegerOption(name, list.Value(name), 1, 16);
   else {
     list.NoValue(name);
-    if (name == "--reversed") c.Reversed = true;
-    else if (name == "--min-phase") c.MinPhase = true;
-    else if (name == "--normalize") c.Normalize = true;
-    else if (name == "--no-suffix") c.NoRename = true;
-    else if (name == "--reprocess") c.Ignore = false;
-    else if (name == "--recurse") args.Recurse = true;
-    else if (name == "--stop-on-error") args.StopOnError = true;
-    else if (name == "--help" || name == "-h") args.Help = true;
-    else return false;
+    if (name == "--reversed")
+      c.Reversed = true;
+    else if (name == "--min-phase")
+      c.MinPhase = true;
+    else if (name == "--normalize")
+      c.Normalize = true;
+    else if (name == "--no-suffix")
+      c.NoRename = true;
+    else if (name == "--reprocess")
+      c.Ignore = false;
+    else if (name == "--recurse")
+      args.Recurse = true;
+    else if (name == "--stop-on-error")
+      args.StopOnError = true;
+    else if (name == "--help" || name == "-h")
+      args.Help = true;
+    else
+      return false;
   }
   return true;
 }

@@ -8,8 +8,8 @@ namespace ravelin {
 
 namespace {
 
-constexpr int LowestRate = 1000;      // Hz
-constexpr int HighestRate = 768000;   // Hz
+constexpr int LowestRate = 1000;    // Hz
+constexpr int HighestRate = 768000; // Hz
 
 void SetBits(const std::string& text, TSweepSettings& settings) {
   settings.FloatOutput = text == "float";
@@ -45,15 +45,26 @@ int RunSweepCommand(TArgumentList& list) {
   std::string fileName;
   while (!list.AtEnd()) {
     const std::string name = list.Next();
-    if (name == "--rate") settings.SampleRate = ParseIntegerOption(name, list.Value(name), LowestRate, HighestRate);
-    else if (name == "--bits") SetBits(list.Value(name), settings);
-    else if (name == "--channels") SetChannels(list.Value(name), settings);
-    else if (name == "--duration") settings.Duration = ParseDuration(list.Value(name));
-    else if (name == "--fade") { list.NoValue(name); settings.Fades = true; }
-    else if (name == "--help" || name == "-h") { PrintHelp(); return 0; }
-    else if (name.starts_with("-") && name.size() > 1) throw TUsageError("unknown option '" + name + "'");
-    else if (fileName.empty()) fileName = name;
-    else throw TUsageError("more than one output file given");
+    if (name == "--rate")
+      settings.SampleRate = ParseIntegerOption(name, list.Value(name), LowestRate, HighestRate);
+    else if (name == "--bits")
+      SetBits(list.Value(name), settings);
+    else if (name == "--channels")
+      SetChannels(list.Value(name), settings);
+    else if (name == "--duration")
+      settings.Duration = ParseDuration(list.Value(name));
+    else if (name == "--fade") {
+      list.NoValue(name);
+      settings.Fades = true;
+    } else if (name == "--help" || name == "-h") {
+      PrintHelp();
+      return 0;
+    } else if (name.starts_with("-") && name.size() > 1)
+      throw TUsageError("unknown option '" + name + "'");
+    else if (fileName.empty())
+      fileName = name;
+    else
+      throw TUsageError("more than one output file given");
   }
   if (fileName.empty())
     throw TUsageError("no output file given");

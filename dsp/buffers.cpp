@@ -15,7 +15,9 @@ void ScaleFloats(float* data, uint32_t count, double gain) {
     data[i] = static_cast<float>(static_cast<double>(data[i]) * gain);
 }
 
-void ZeroDoubles(double* data, uint32_t count) { FillDoubles(data, count, 0.0); }
+void ZeroDoubles(double* data, uint32_t count) {
+  FillDoubles(data, count, 0.0);
+}
 
 void FillDoubles(double* data, uint32_t count, double value) {
   for (uint32_t i = 0; i < count; ++i)
@@ -85,8 +87,7 @@ TCpuFlags ReadCpuFlags() {
   if (!flags.MMX)
     return flags;
   flags.SSE = (edx & (1u << 25)) != 0;
-  if (maxExtendedLeaf >= 0x80000001u &&
-      __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx))
+  if (maxExtendedLeaf >= 0x80000001u && __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx))
     flags.ThreeDNow = (edx & (1u << 31)) != 0;
 #endif
   return flags;
@@ -115,6 +116,8 @@ void EnterFPUMode(TFPUSaveArea& save) {
 #endif
 }
 
-void LeaveFPUMode(const TFPUSaveArea& save) { std::fesetenv(&save.Env); }
+void LeaveFPUMode(const TFPUSaveArea& save) {
+  std::fesetenv(&save.Env);
+}
 
 } // namespace ravelin

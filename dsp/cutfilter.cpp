@@ -16,10 +16,10 @@ namespace {
 
 // Sizes of the design for one sample rate.
 struct TCutGeometry {
-  double Half;      // half the window length (samples)
-  uint32_t Length;  // K = 2 * trunc(Half)
-  int Order;        // log2 N1, N1 = smallest power of two not below K
-  uint32_t Size;    // N1
+  double Half;     // half the window length (samples)
+  uint32_t Length; // K = 2 * trunc(Half)
+  int Order;       // log2 N1, N1 = smallest power of two not below K
+  uint32_t Size;   // N1
 };
 
 void CheckSetting(int32_t sampleRate, int slopeIndex) {
@@ -183,12 +183,12 @@ void CutFilterSink(const double* output, int32_t count, void* context) {
   out.WritePosition += n;
 }
 
-TCutFilter::TCutFilter(int32_t sampleRate, double lowCut, double highCut, int slopeIndex)
-    : FSampleRate(sampleRate), FLowCut(lowCut), FHighCut(highCut), FSlopeIndex(slopeIndex),
-      FKernel(DesignCutKernel(sampleRate, lowCut, highCut, slopeIndex)),
-      FManager(BitLength(static_cast<uint32_t>(FKernel.size())) - 3, 8), FFFT(FManager.BlockOrder() + 1),
-      FResponse(FManager, FFFT), FConvolver(FManager, FResponse, FFFT),
-      FZeros(static_cast<size_t>(FConvolver.Latency()), 0.0) {
+TCutFilter::TCutFilter(int32_t sampleRate, double lowCut, double highCut, int slopeIndex) :
+    FSampleRate(sampleRate), FLowCut(lowCut), FHighCut(highCut), FSlopeIndex(slopeIndex),
+    FKernel(DesignCutKernel(sampleRate, lowCut, highCut, slopeIndex)),
+    FManager(BitLength(static_cast<uint32_t>(FKernel.size())) - 3, 8), FFFT(FManager.BlockOrder() + 1),
+    FResponse(FManager, FFFT), FConvolver(FManager, FResponse, FFFT),
+    FZeros(static_cast<size_t>(FConvolver.Latency()), 0.0) {
   FResponse.SetKernel(FKernel.data(), static_cast<uint32_t>(FKernel.size()));
 }
 

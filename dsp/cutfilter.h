@@ -19,8 +19,8 @@ constexpr int CutSlopeMax = 8;
 // A corner that is not positive means that filter is off; with both off the
 // samples are left as they are. Throws TRavelinError for a slope index outside
 // 0 .. CutSlopeMax or a sample rate below MinCutSampleRate.
-void ApplyCutFilters(double* samples, int32_t count, int32_t sampleRate,
-                     double lowCut, double highCut, int slopeIndex);
+void ApplyCutFilters(double* samples, int32_t count, int32_t sampleRate, double lowCut, double highCut,
+                     int slopeIndex);
 
 // Lowest sample rate (Hz) whose kernel is long enough for the convolver.
 constexpr int32_t MinCutSampleRate = 11;
@@ -72,10 +72,10 @@ private:
   int FSlopeIndex;
   std::vector<float> FKernel;
   TFFTBlockManager FManager;
-  TFastFourierTransform FFFT;       // size 2M, shared by response and convolver
+  TFastFourierTransform FFFT; // size 2M, shared by response and convolver
   TFFTResponse FResponse;
   TFFTConvolver FConvolver;
-  std::vector<double> FZeros;       // flush input: Latency() zeros
+  std::vector<double> FZeros; // flush input: Latency() zeros
 };
 
 } // namespace ravelin

@@ -30,7 +30,8 @@ int64_t LocalMillisecondOfDay() {
 // The time of day as a fraction of the day, scaled to 0 .. 999999999.
 uint32_t SeedFromClock() {
   constexpr double MillisecondsPerDay = 86400000.0;
-  return static_cast<uint32_t>(std::lround(static_cast<double>(LocalMillisecondOfDay()) / MillisecondsPerDay * 1e9));
+  return static_cast<uint32_t>(
+      std::lround(static_cast<double>(LocalMillisecondOfDay()) / MillisecondsPerDay * 1e9));
 }
 
 // Low 24 bits of the next state of the linear congruential generator.
@@ -52,12 +53,14 @@ inline double RoundHalfEven(double v) {
 
 TOutputDither::TOutputDither() : TOutputDither(SeedFromClock()) {}
 
-TOutputDither::TOutputDither(uint32_t seed) : FSeed(seed) { SetBits(16, 0); }
+TOutputDither::TOutputDither(uint32_t seed) : FSeed(seed) {
+  SetBits(16, 0);
+}
 
 void TOutputDither::SetBits(int32_t bits, int32_t shift) {
   if (bits < 2 || bits > 32 || shift < 0 || bits + shift > 32)
-    throw TRavelinError("Dither word length " + std::to_string(bits) + " with shift " + std::to_string(shift) +
-                        " does not fit 32 bits");
+    throw TRavelinError("Dither word length " + std::to_string(bits) + " with shift " +
+                        std::to_string(shift) + " does not fit 32 bits");
   FBits = bits;
   FShift = shift;
   FScale = std::ldexp(1.0, bits - 1);

@@ -31,8 +31,8 @@ public:
 
 private:
   int32_t FBits = 16;
-  double FScale = 32768.0;   // 2^(Bits-1): full scale 1.0 to integer steps
-  uint32_t FSeed = 0;        // generator state, carried across calls
+  double FScale = 32768.0; // 2^(Bits-1): full scale 1.0 to integer steps
+  uint32_t FSeed = 0;      // generator state, carried across calls
   int32_t FShift = 0;
   int32_t FMinValue = -32768;
   int32_t FMaxValue = 32767;

@@ -30,15 +30,33 @@ namespace {
 struct TCx {
   __m128d V;
 };
-inline TCx Load(const double* p) { return {_mm_loadu_pd(p)}; }
-inline void Store(double* p, TCx a) { _mm_storeu_pd(p, a.V); }
-inline TCx operator+(TCx a, TCx b) { return {_mm_add_pd(a.V, b.V)}; }
-inline TCx operator-(TCx a, TCx b) { return {_mm_sub_pd(a.V, b.V)}; }
-inline TCx Half(TCx a) { return {_mm_mul_pd(a.V, _mm_set1_pd(0.5))}; }
-inline TCx Lanewise(TCx a, TCx b) { return {_mm_mul_pd(a.V, b.V)}; }
-inline TCx Swapped(TCx a) { return {_mm_shuffle_pd(a.V, a.V, 1)}; }
-inline TCx Conj(TCx a) { return {_mm_xor_pd(a.V, _mm_set_pd(-0.0, 0.0))}; }
-inline TCx NegateRe(TCx a) { return {_mm_xor_pd(a.V, _mm_set_pd(0.0, -0.0))}; }
+inline TCx Load(const double* p) {
+  return {_mm_loadu_pd(p)};
+}
+inline void Store(double* p, TCx a) {
+  _mm_storeu_pd(p, a.V);
+}
+inline TCx operator+(TCx a, TCx b) {
+  return {_mm_add_pd(a.V, b.V)};
+}
+inline TCx operator-(TCx a, TCx b) {
+  return {_mm_sub_pd(a.V, b.V)};
+}
+inline TCx Half(TCx a) {
+  return {_mm_mul_pd(a.V, _mm_set1_pd(0.5))};
+}
+inline TCx Lanewise(TCx a, TCx b) {
+  return {_mm_mul_pd(a.V, b.V)};
+}
+inline TCx Swapped(TCx a) {
+  return {_mm_shuffle_pd(a.V, a.V, 1)};
+}
+inline TCx Conj(TCx a) {
+  return {_mm_xor_pd(a.V, _mm_set_pd(-0.0, 0.0))};
+}
+inline TCx NegateRe(TCx a) {
+  return {_mm_xor_pd(a.V, _mm_set_pd(0.0, -0.0))};
+}
 // a * w and a * conj(w).
 inline TCx Mul(TCx a, TCx w) {
   const __m128d re = _mm_mul_pd(a.V, _mm_unpacklo_pd(w.V, w.V));
@@ -54,31 +72,54 @@ inline TCx MulConj(TCx a, TCx w) {
 struct TCx {
   double Re, Im;
 };
-inline TCx Load(const double* p) { return {p[0], p[1]}; }
+inline TCx Load(const double* p) {
+  return {p[0], p[1]};
+}
 inline void Store(double* p, TCx a) {
   p[0] = a.Re;
   p[1] = a.Im;
 }
-inline TCx operator+(TCx a, TCx b) { return {a.Re + b.Re, a.Im + b.Im}; }
-inline TCx operator-(TCx a, TCx b) { return {a.Re - b.Re, a.Im - b.Im}; }
-inline TCx Half(TCx a) { return {0.5 * a.Re, 0.5 * a.Im}; }
-inline TCx Lanewise(TCx a, TCx b) { return {a.Re * b.Re, a.Im * b.Im}; }
-inline TCx Swapped(TCx a) { return {a.Im, a.Re}; }
-inline TCx Conj(TCx a) { return {a.Re, -a.Im}; }
-inline TCx NegateRe(TCx a) { return {-a.Re, a.Im}; }
-inline TCx Mul(TCx a, TCx w) { return {a.Re * w.Re - a.Im * w.Im, a.Im * w.Re + a.Re * w.Im}; }
-inline TCx MulConj(TCx a, TCx w) { return {a.Re * w.Re + a.Im * w.Im, a.Im * w.Re - a.Re * w.Im}; }
+inline TCx operator+(TCx a, TCx b) {
+  return {a.Re + b.Re, a.Im + b.Im};
+}
+inline TCx operator-(TCx a, TCx b) {
+  return {a.Re - b.Re, a.Im - b.Im};
+}
+inline TCx Half(TCx a) {
+  return {0.5 * a.Re, 0.5 * a.Im};
+}
+inline TCx Lanewise(TCx a, TCx b) {
+  return {a.Re * b.Re, a.Im * b.Im};
+}
+inline TCx Swapped(TCx a) {
+  return {a.Im, a.Re};
+}
+inline TCx Conj(TCx a) {
+  return {a.Re, -a.Im};
+}
+inline TCx NegateRe(TCx a) {
+  return {-a.Re, a.Im};
+}
+inline TCx Mul(TCx a, TCx w) {
+  return {a.Re * w.Re - a.Im * w.Im, a.Im * w.Re + a.Re * w.Im};
+}
+inline TCx MulConj(TCx a, TCx w) {
+  return {a.Re * w.Re + a.Im * w.Im, a.Im * w.Re - a.Re * w.Im};
+}
 #endif
 
-inline TCx MulI(TCx a) { return NegateRe(Swapped(a)); }  // i * a
-inline TCx MulNegI(TCx a) { return Conj(Swapped(a)); }   // -i * a
+inline TCx MulI(TCx a) {
+  return NegateRe(Swapped(a));
+} // i * a
+inline TCx MulNegI(TCx a) {
+  return Conj(Swapped(a));
+} // -i * a
 
 // The forward complex transform uses exp(+2*pi*i*jk/n), the inverse
 // exp(-2*pi*i*jk/n): tables hold the positive roots, the inverse conjugates.
 enum class TDirection { Forward, Inverse };
 
-template <TDirection D>
-inline TCx Twiddle(TCx a, TCx w) {
+template <TDirection D> inline TCx Twiddle(TCx a, TCx w) {
   if constexpr (D == TDirection::Forward)
     return Mul(a, w);
   else
@@ -88,8 +129,7 @@ inline TCx Twiddle(TCx a, TCx w) {
 // A stored root w = (re, im) is kept as the four doubles (re, re, -im, im):
 // a * w = a (re, re) + swap(a) (-im, im) and a * conj(w) the difference,
 // with the same roundings as Mul and MulConj and no shuffling of w.
-template <TDirection D>
-inline TCx TwiddleStored(TCx a, const double* w) {
+template <TDirection D> inline TCx TwiddleStored(TCx a, const double* w) {
   const TCx re = Lanewise(a, Load(w));
   const TCx im = Lanewise(Swapped(a), Load(w + 2));
   if constexpr (D == TDirection::Forward)
@@ -99,8 +139,7 @@ inline TCx TwiddleStored(TCx a, const double* w) {
 }
 
 // Multiplies by the quarter-turn root: +i forward, -i inverse.
-template <TDirection D>
-inline TCx QuarterTurn(TCx a) {
+template <TDirection D> inline TCx QuarterTurn(TCx a) {
   if constexpr (D == TDirection::Forward)
     return MulI(a);
   else
@@ -201,8 +240,7 @@ inline void Butterfly(double* q0, double* q1, double* q2, double* q3, TCx a0, TC
 }
 
 // First stage when log2 n is even: 4-point transforms (no twiddles).
-template <TDirection D>
-void Radix4FirstStage(double* z, std::size_t count) {
+template <TDirection D> void Radix4FirstStage(double* z, std::size_t count) {
   for (std::size_t j = 0; j < count; j += 4) {
     double* p = z + 2 * j;
     Butterfly<D>(p, p + 2, p + 4, p + 6, Load(p), Load(p + 4), Load(p + 2), Load(p + 6));
@@ -220,7 +258,9 @@ struct TTwoLevelRoots {
   const double* High;
   int Shift;
   std::size_t Mask;
-  TCx operator()(std::size_t j) const { return Mul(Load(High + 2 * (j >> Shift)), Load(Low + 2 * (j & Mask))); }
+  TCx operator()(std::size_t j) const {
+    return Mul(Load(High + 2 * (j >> Shift)), Load(Low + 2 * (j & Mask)));
+  }
 };
 
 // Doubles per k of a stored stage: root^k, root^2k, root^3k in the layout
@@ -228,8 +268,7 @@ struct TTwoLevelRoots {
 constexpr std::size_t StoredStride = 12;
 
 // Twiddles of a stored stage applied to the inputs a1, a2, a3 in place.
-template <TDirection D>
-struct TStoredPowers {
+template <TDirection D> struct TStoredPowers {
   const double* Roots;
   void operator()(std::size_t k, TCx& a1, TCx& a2, TCx& a3) const {
     const double* w = Roots + StoredStride * k;
@@ -240,8 +279,7 @@ struct TStoredPowers {
 };
 
 // Twiddles of a streaming stage: root^k = W^(k stride), W = exp(2*pi*i/N).
-template <TDirection D>
-struct TStreamedPowers {
+template <TDirection D> struct TStreamedPowers {
   TTwoLevelRoots Root;
   std::size_t Stride;
   void operator()(std::size_t k, TCx& a1, TCx& a2, TCx& a3) const {
@@ -254,8 +292,7 @@ struct TStreamedPowers {
 
 // Combines four sub-transforms of q values each into one of 4q values with
 // the twiddles root^k, root^2k, root^3k, root = exp(2*pi*i/(4q)).
-template <TDirection D, typename TPowers>
-void Radix4Block(double* z, std::size_t q, const TPowers& powers) {
+template <TDirection D, typename TPowers> void Radix4Block(double* z, std::size_t q, const TPowers& powers) {
   double* z1 = z + 2 * q;
   double* z2 = z + 4 * q;
   double* z3 = z + 6 * q;
@@ -278,16 +315,14 @@ struct TFastFourierTransform::TStages {
     return {t.FRootLow.data(), t.FRootHigh.data(), t.FRootShift, t.FRootMask};
   }
 
-  template <TDirection D>
-  static void Block(const TFastFourierTransform& t, double* z, std::size_t q) {
+  template <TDirection D> static void Block(const TFastFourierTransform& t, double* z, std::size_t q) {
     if (q <= StoredPowersLimit)
       Radix4Block<D>(z, q, TStoredPowers<D>{t.StageRoots(q)});
     else
       Radix4Block<D>(z, q, TStreamedPowers<D>{Roots(t), static_cast<std::size_t>(t.FSize) / (4 * q)});
   }
 
-  template <TDirection D>
-  static void Leaf(const TFastFourierTransform& t, double* z, std::size_t count) {
+  template <TDirection D> static void Leaf(const TFastFourierTransform& t, double* z, std::size_t count) {
     if (t.FFirstSize == 2)
       Radix2Stage(z, count);
     else
@@ -301,8 +336,7 @@ struct TFastFourierTransform::TStages {
 
   // Completes the transform of a block of count values, count in the chain of
   // stage sizes.
-  template <TDirection D>
-  static void Run(const TFastFourierTransform& t, double* z, std::size_t count) {
+  template <TDirection D> static void Run(const TFastFourierTransform& t, double* z, std::size_t count) {
     if (count <= LeafSize) {
       Leaf<D>(t, z, count);
       return;
@@ -318,8 +352,7 @@ struct TFastFourierTransform::TStages {
   // with W = exp(2*pi*i*k/N):
   //   X[k] = E + W O, X[n-k] = conj(E - W O), E = (Z[k] + conj Z[n-k]) / 2,
   //   O = -i (Z[k] - conj Z[n-k]) / 2; Z[n/2] = X[n/2].
-  template <TDirection D>
-  static void SplitPair(double* a, std::size_t n, std::size_t k, TCx w) {
+  template <TDirection D> static void SplitPair(double* a, std::size_t n, std::size_t k, TCx w) {
     double* pk = a + 2 * k;
     double* pm = a + 2 * (n - k);
     const TCx x = Load(pk);
@@ -338,8 +371,7 @@ struct TFastFourierTransform::TStages {
 
   // Bin n/2 - k uses W^(n/2-k) = i conj(W^k), so only W^k for k <= N/8 is
   // looked up.
-  template <TDirection D>
-  static void Split(const TFastFourierTransform& t, double* a) {
+  template <TDirection D> static void Split(const TFastFourierTransform& t, double* a) {
     const std::size_t n = static_cast<std::size_t>(t.FSize) / 2;
     const TTwoLevelRoots root = Roots(t);
     for (std::size_t k = 1; 4 * k < n; ++k) {
@@ -354,8 +386,8 @@ struct TFastFourierTransform::TStages {
 
 TFastFourierTransform::TFastFourierTransform(int order) {
   if (order < MinOrder || order > MaxOrder)
-    throw TRavelinError("FFT order " + std::to_string(order) + " lies outside " +
-                        std::to_string(MinOrder) + " .. " + std::to_string(MaxOrder));
+    throw TRavelinError("FFT order " + std::to_string(order) + " lies outside " + std::to_string(MinOrder) +
+                        " .. " + std::to_string(MaxOrder));
   FOrder = order;
   FSize = int32_t{1} << order;
   FInverseScale = 2.0 / static_cast<double>(FSize);

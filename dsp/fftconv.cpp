@@ -26,9 +26,9 @@ static_assert(sizeof(TFFTBlock) <= BlockHeaderBytes);
 } // namespace
 
 TFFTBlockManager::TFFTBlockManager(int blockOrder, uint32_t blocksPerChunk, TStoreVariant variant,
-                                   uint32_t chunkLimit)
-    : FKernels(&SpectrumKernels(variant)), FBlockOrder(blockOrder), FBlocksPerChunk(blocksPerChunk),
-      FChunkLimit(chunkLimit) {
+                                   uint32_t chunkLimit) :
+    FKernels(&SpectrumKernels(variant)),
+    FBlockOrder(blockOrder), FBlocksPerChunk(blocksPerChunk), FChunkLimit(chunkLimit) {
   if (blockOrder < MinBlockOrder || blockOrder > MaxBlockOrder)
     throw TRavelinError("FFT block order out of range");
   if (blocksPerChunk == 0)
@@ -143,12 +143,14 @@ TFFTBlock* TFFTBlockManager::ResizeChain(TBlockChain& chain, int32_t count) {
 
 // ---- TAlignedDoubles ----
 
-TAlignedDoubles::TAlignedDoubles(size_t count)
-    : FData(static_cast<double*>(::operator new(std::max<size_t>(count, 1) * sizeof(double), BlockAlignment))) {
+TAlignedDoubles::TAlignedDoubles(size_t count) :
+    FData(static_cast<double*>(::operator new(std::max<size_t>(count, 1) * sizeof(double), BlockAlignment))) {
   std::fill_n(FData.get(), count, 0.0);
 }
 
-void TAlignedDoubles::TFree::operator()(double* data) const { ::operator delete(data, BlockAlignment); }
+void TAlignedDoubles::TFree::operator()(double* data) const {
+  ::operator delete(data, BlockAlignment);
+}
 
 // ---- TFFTResponse ----
 
@@ -161,13 +163,15 @@ void CheckTransformSize(const TFFTBlockManager& manager, const TFastFourierTrans
 
 } // namespace
 
-TFFTResponse::TFFTResponse(TFFTBlockManager& manager, const TFastFourierTransform& fft)
-    : FManager(manager), FFFT(fft), FPartitionLength(manager.BlockLength()),
-      FWorkBuffer(2 * static_cast<size_t>(manager.BlockLength())) {
+TFFTResponse::TFFTResponse(TFFTBlockManager& manager, const TFastFourierTransform& fft) :
+    FManager(manager), FFFT(fft), FPartitionLength(manager.BlockLength()),
+    FWorkBuffer(2 * static_cast<size_t>(manager.BlockLength())) {
   CheckTransformSize(manager, fft);
 }
 
-TFFTResponse::~TFFTResponse() { FManager.ReleaseBlocks(FPartitions.First); }
+TFFTResponse::~TFFTResponse() {
+  FManager.ReleaseBlocks(FPartitions.First);
+}
 
 void TFFTResponse::SetKernel(const float* kernel, uint32_t length) {
   const uint32_t m = static_cast<uint32_t>(FPartitionLength);
@@ -198,11 +202,11 @@ bool TFFTResponse::TakeChanged() {
 // ---- TFFTConvolver ----
 
 TFFTConvolver::TFFTConvolver(TFFTBlockManager& manager, TFFTResponse& response,
-                             const TFastFourierTransform& fft)
-    : FManager(manager), FResponse(response), FFFT(fft), FKernels(manager.Kernels()),
-      FBlockLength(manager.BlockLength()), FLatency(FBlockLength + FBlockLength / 16),
-      FInputGain(static_cast<float>(fft.InverseScale())),
-      FArrays(6 * static_cast<size_t>(FBlockLength) + 2) {
+                             const TFastFourierTransform& fft) :
+    FManager(manager),
+    FResponse(response), FFFT(fft), FKernels(manager.Kernels()), FBlockLength(manager.BlockLength()),
+    FLatency(FBlockLength + FBlockLength / 16), FInputGain(static_cast<float>(fft.InverseScale())),
+    FArrays(6 * static_cast<size_t>(FBlockLength) + 2) {
   CheckTransformSize(manager, fft);
   if (response.PartitionLength() != FBlockLength)
     throw TRavelinError("Filter response and convolver use different block lengths");
@@ -213,7 +217,9 @@ TFFTConvolver::TFFTConvolver(TFFTBlockManager& manager, TFFTResponse& response,
   Reset();
 }
 
-TFFTConvolver::~TFFTConvolver() { FManager.ReleaseBlocks(FAccumulators.First); }
+TFFTConvolver::~TFFTConvolver() {
+  FManager.ReleaseBlocks(FAccumulators.First);
+}
 
 void TFFTConvolver::Reset() {
   for (TFFTBlock* block = FAccumulators.First; block; block = block->Next)
@@ -226,7 +232,9 @@ void TFFTConvolver::Reset() {
   FMacPending = false;
 }
 
-bool TFFTConvolver::Silent() const { return FResponse.Length() == 0 || FAccumulators.Count == 0; }
+bool TFFTConvolver::Silent() const {
+  return FResponse.Length() == 0 || FAccumulators.Count == 0;
+}
 
 void TFFTConvolver::SyncAccumulators() {
   for (TFFTBlock* block = FManager.ResizeChain(FAccumulators, FResponse.PartitionCount()); block;

@@ -27,9 +27,9 @@ namespace ravelin {
 
 // Header of one spectrum block; the store area follows in the same memory.
 struct TFFTBlock {
-  TFFTBlock* Next;  // next block of whatever chain holds it (nil at the end)
-  void* Data;       // store area: 8M + 16 bytes, 16-byte aligned, past the header
-  int32_t Empty;    // 1 = accumulator holds nothing (used by the convolver only)
+  TFFTBlock* Next; // next block of whatever chain holds it (nil at the end)
+  void* Data;      // store area: 8M + 16 bytes, 16-byte aligned, past the header
+  int32_t Empty;   // 1 = accumulator holds nothing (used by the convolver only)
 };
 
 // Blocks linked through Next; Last->Next is nil. Count = blocks on the chain.
@@ -53,8 +53,8 @@ public:
   // no memory left. Obtains no memory yet. Throws TRavelinError for a block
   // order outside MinBlockOrder .. MaxBlockOrder, no blocks per chunk or an
   // unavailable variant.
-  TFFTBlockManager(int blockOrder, uint32_t blocksPerChunk,
-                   TStoreVariant variant = DefaultStoreVariant(), uint32_t chunkLimit = 0);
+  TFFTBlockManager(int blockOrder, uint32_t blocksPerChunk, TStoreVariant variant = DefaultStoreVariant(),
+                   uint32_t chunkLimit = 0);
   // Frees every chunk: blocks still held by others become invalid.
   ~TFFTBlockManager();
   TFFTBlockManager(const TFFTBlockManager&) = delete;
@@ -85,14 +85,14 @@ private:
   TFFTBlock* TakeBlock();
   bool Grow();
 
-  mutable TSyncObject FLock;     // guards the chunk list and the free list
+  mutable TSyncObject FLock; // guards the chunk list and the free list
   const TSpectrumKernels* FKernels;
   int FBlockOrder;
   uint32_t FBlocksPerChunk;
-  uint32_t FChunkLimit;          // 0 = unlimited
-  int32_t FBlockLength;          // M
-  int32_t FBlockStride;          // bytes from one block to the next
-  TChunk* FChunks = nullptr;     // newest first
+  uint32_t FChunkLimit;      // 0 = unlimited
+  int32_t FBlockLength;      // M
+  int32_t FBlockStride;      // bytes from one block to the next
+  TChunk* FChunks = nullptr; // newest first
   int32_t FChunkCount = 0;
   TFFTBlock* FFreeFirst = nullptr;
   TFFTBlock* FFreeLast = nullptr;
@@ -137,12 +137,12 @@ public:
   bool TakeChanged();
 
 private:
-  TSyncObject FLock;               // guards FChanged
+  TSyncObject FLock; // guards FChanged
   TFFTBlockManager& FManager;
   const TFastFourierTransform& FFFT;
-  int32_t FPartitionLength;        // M
-  TAlignedDoubles FWorkBuffer;     // N doubles: one partition transform
-  TBlockChain FPartitions;         // spectrum of partition k in the k-th block
+  int32_t FPartitionLength;    // M
+  TAlignedDoubles FWorkBuffer; // N doubles: one partition transform
+  TBlockChain FPartitions;     // spectrum of partition k in the k-th block
   uint32_t FLength = 0;
   bool FChanged = false;
 };
@@ -189,22 +189,22 @@ private:
   TFFTResponse& FResponse;
   const TFastFourierTransform& FFFT;
   const TSpectrumKernels& FKernels;
-  int32_t FBlockLength;            // M
-  int32_t FLatency;                // M + M div 16
-  float FInputGain;                // 1/M: cancels the N/2 factor of Inverse
-  TAlignedDoubles FArrays;         // the four arrays below, in one allocation
-  double* FHistory;                // M: the current input block (scaled)
-  double* FFFTBuffer;              // 2M: [current block | previous block]
-  double* FInputSpectrum;          // M + 2: store area of the last input block
-  double* FOutputBuffer;           // 2M: last inverse transform; first M = output
-  int32_t FInputRemaining = 0;     // samples missing from the current input block
-  int32_t FOutputRemaining = 0;    // samples of the output block not yet delivered
-  TBlockChain FAccumulators;       // first = next output block, k-th = k blocks later
-  bool FMacPending = false;        // products of the last input block outstanding
-  int32_t FMacDone = 0;            // products accumulated for the last input block
-  int32_t FMacSamples = 0;         // input samples since the last block transform
-  TFFTBlock* FMacTarget = nullptr;             // next accumulator to combine
-  const TFFTBlock* FMacPartition = nullptr;    // next partition to combine
+  int32_t FBlockLength;                     // M
+  int32_t FLatency;                         // M + M div 16
+  float FInputGain;                         // 1/M: cancels the N/2 factor of Inverse
+  TAlignedDoubles FArrays;                  // the four arrays below, in one allocation
+  double* FHistory;                         // M: the current input block (scaled)
+  double* FFFTBuffer;                       // 2M: [current block | previous block]
+  double* FInputSpectrum;                   // M + 2: store area of the last input block
+  double* FOutputBuffer;                    // 2M: last inverse transform; first M = output
+  int32_t FInputRemaining = 0;              // samples missing from the current input block
+  int32_t FOutputRemaining = 0;             // samples of the output block not yet delivered
+  TBlockChain FAccumulators;                // first = next output block, k-th = k blocks later
+  bool FMacPending = false;                 // products of the last input block outstanding
+  int32_t FMacDone = 0;                     // products accumulated for the last input block
+  int32_t FMacSamples = 0;                  // input samples since the last block transform
+  TFFTBlock* FMacTarget = nullptr;          // next accumulator to combine
+  const TFFTBlock* FMacPartition = nullptr; // next partition to combine
 };
 
 } // namespace ravelin

@@ -24,16 +24,26 @@ TEnds LoadEnds(const void* at) {
   return ends;
 }
 
-void StoreEnds(void* at, TEnds ends) { std::memcpy(at, &ends, sizeof ends); }
+void StoreEnds(void* at, TEnds ends) {
+  std::memcpy(at, &ends, sizeof ends);
+}
 
-TEnds MulEnds(TEnds x, TEnds h) { return {x.Z * h.Z, x.Y * h.Y}; }
+TEnds MulEnds(TEnds x, TEnds h) {
+  return {x.Z * h.Z, x.Y * h.Y};
+}
 
-TEnds MulAddEnds(TEnds a, TEnds x, TEnds h) { return {a.Z + x.Z * h.Z, a.Y + x.Y * h.Y}; }
+TEnds MulAddEnds(TEnds a, TEnds x, TEnds h) {
+  return {a.Z + x.Z * h.Z, a.Y + x.Y * h.Y};
+}
 
 // ---- Plain: Z, Y, then interleaved single-precision bins 1 .. M-1 ----
 
-float* PlainBins(void* store) { return static_cast<float*>(store) + 4; }
-const float* PlainBins(const void* store) { return static_cast<const float*>(store) + 4; }
+float* PlainBins(void* store) {
+  return static_cast<float*>(store) + 4;
+}
+const float* PlainBins(const void* store) {
+  return static_cast<const float*>(store) + 4;
+}
 
 // Complex product of two single-precision bins (re, im), formed in double.
 struct TBin {
@@ -93,10 +103,18 @@ constexpr TSpectrumKernels PlainKernels{TStoreVariant::Plain, PlainPackToStore, 
 
 // ---- Quad: groups of four real parts then four imaginary parts ----
 
-float* QuadBins(void* store) { return static_cast<float*>(store); }
-const float* QuadBins(const void* store) { return static_cast<const float*>(store); }
-char* QuadEnds(void* store, int32_t m) { return static_cast<char*>(store) + 8 * m; }
-const char* QuadEnds(const void* store, int32_t m) { return static_cast<const char*>(store) + 8 * m; }
+float* QuadBins(void* store) {
+  return static_cast<float*>(store);
+}
+const float* QuadBins(const void* store) {
+  return static_cast<const float*>(store);
+}
+char* QuadEnds(void* store, int32_t m) {
+  return static_cast<char*>(store) + 8 * m;
+}
+const char* QuadEnds(const void* store, int32_t m) {
+  return static_cast<const char*>(store) + 8 * m;
+}
 
 void QuadPackToStore(const double* packed, int32_t m, void* store) {
   float* bins = QuadBins(store);
@@ -157,8 +175,8 @@ void QuadStoreMulAdd(const void* x, const void* h, int32_t m, void* a) {
             MulAddEnds(LoadEnds(QuadEnds(a, m)), LoadEnds(QuadEnds(x, m)), LoadEnds(QuadEnds(h, m))));
 }
 
-constexpr TSpectrumKernels QuadKernels{TStoreVariant::Quad, QuadPackToStore, QuadStoreToPack,
-                                       QuadStoreMul, QuadStoreMulAdd};
+constexpr TSpectrumKernels QuadKernels{TStoreVariant::Quad, QuadPackToStore, QuadStoreToPack, QuadStoreMul,
+                                       QuadStoreMulAdd};
 
 #endif
 

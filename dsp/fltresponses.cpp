@@ -47,8 +47,8 @@ void BiquadMagnitude(const double* grid, uint32_t count, double* response, const
     MagnitudeBlock(grid + start, std::min(Block, count - start), response + start, c);
 }
 
-void CutResponse(double* response, double* scratch, uint32_t count, double corner,
-                 double prototypeCorner, const TBiquadCoefficients& c) {
+void CutResponse(double* response, double* scratch, uint32_t count, double corner, double prototypeCorner,
+                 const TBiquadCoefficients& c) {
   // Frequencies beyond the design's Nyquist frequency (a corner below the
   // prototype's) take its value there, the high-pass's 1 and the low-pass's 0,
   // instead of an alias of the periodic response.

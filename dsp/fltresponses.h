@@ -25,7 +25,7 @@ void BiquadMagnitude(const double* grid, uint32_t count, double* response, const
 // prototypeCorner, moved to corner (Hz). scratch receives the grid (count doubles).
 // Bins beyond the design's Nyquist frequency after the scaling (corners below
 // the prototype's) take the value at Nyquist.
-void CutResponse(double* response, double* scratch, uint32_t count, double corner,
-                 double prototypeCorner, const TBiquadCoefficients& c);
+void CutResponse(double* response, double* scratch, uint32_t count, double corner, double prototypeCorner,
+                 const TBiquadCoefficients& c);
 
 } // namespace ravelin

@@ -34,7 +34,7 @@ constexpr int32_t Block = 256;
 // sqrt(1/2) <= m < sqrt(2), then ln m = f - f^2/2 + s (f^2/2 + R(s^2)) with
 // f = m - 1, s = f / (2 + f) and the minimax polynomial R.
 RAVELIN_VECTOR_CLONES void Log(double* x, int32_t count) {
-  constexpr uint64_t SqrtHalf = 0x3FE6A09E667F3BCD;   // bits of sqrt(1/2)
+  constexpr uint64_t SqrtHalf = 0x3FE6A09E667F3BCD; // bits of sqrt(1/2)
   constexpr uint64_t ExponentMask = 0xFFF0000000000000;
   constexpr uint64_t IntegerBits = 0x4330000000000000; // 2^52: low bits hold an integer
   constexpr double Ln2Hi = 6.93147180369123816490e-01, Ln2Lo = 1.90821492927058770002e-10;
@@ -145,8 +145,7 @@ void MinimumPhase(double* data, int32_t n, const TFastFourierTransform& fft, dou
 
 // Calls pair(j, cos(pi j / m), sin(pi j / m)) for j = 1 .. m/2 - 1, the
 // index pairs (j, m - j) that the half-size cosine and sine transforms mix.
-template <class TPair>
-void ForEachPair(int32_t m, TPair pair) {
+template <class TPair> void ForEachPair(int32_t m, TPair pair) {
   const double step = std::numbers::pi / static_cast<double>(m);
   double c[Block], s[Block];
   for (int32_t first = 1; first < m / 2; first += Block) {
@@ -202,7 +201,8 @@ void SineTransform(double* f, int32_t m, const TFastFourierTransform& half) {
 // MinimumPhase through transforms of half the size: the logarithms of the
 // magnitudes are real and even, so the cepstrum is a cosine transform of
 // them, and of the folded cepstrum only the sine parts are needed.
-void HalfSizeMinimumPhase(double* data, int32_t n, const TFastFourierTransform& half, double* work, double gain) {
+void HalfSizeMinimumPhase(double* data, int32_t n, const TFastFourierTransform& half, double* work,
+                          double gain) {
   const int32_t m = n / 2;
   // Logarithms times the full size's inverse scale, as in MinimumPhase.
   LogSpectrum<1>(data, m, m, work, 0.5 * half.InverseScale());

@@ -51,8 +51,7 @@ void PrepareDither(TProcessOptions& options) {
 
 } // namespace
 
-bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options,
-                  TBatchFrontEnd& frontEnd) {
+bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options, TBatchFrontEnd& frontEnd) {
   std::string notice;
   try {
     notice = ReadTestTone(workspace, options);

@@ -15,8 +15,7 @@ namespace ravelin {
 // through the front end and returns false. Maps the test tone's channels to
 // the recording channels (options.ToneChannel); a channel without the sweep
 // that is replaced is reported once through ShowNotice.
-bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options,
-                  TBatchFrontEnd& frontEnd);
+bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options, TBatchFrontEnd& frontEnd);
 
 // Processes files in order (the test tone must be loaded) and returns the new
 // file list: the failed files answered "Yes", then every file from the one at

@@ -127,7 +127,7 @@ TDeconvolutionSizes ComputeSizes(int64_t recordFrames, int32_t testToneLength, d
   const auto padding = (static_cast<int64_t>(rounded) + 1) & ~int64_t{1};
   if (testToneLength > recordFrames + padding)
     throw TRavelinError("Recorded file cannot be shorter than the test tone file!");
-  const int64_t total = recordFrames + padding;  // R + P
+  const int64_t total = recordFrames + padding; // R + P
   constexpr int64_t largestTotal = int64_t{1} << (TFastFourierTransform::MaxOrder - 1);
   if (recordFrames > MaxInt32 || total > largestTotal)
     throw TRavelinError("Recorded file is too long to process!");
@@ -148,7 +148,7 @@ void ReverseDoubles(double* first, double* last, int32_t pairCount) {
 }
 
 TDeconvolutionResult DeconvolveRecording(TWAVReader& reader, const TProcessOptions& options,
-                          TProcessWorkspace& workspace) {
+                                         TProcessWorkspace& workspace) {
   const int32_t sampleRate = reader.SampleRate();
   const TDeconvolutionSizes sizes =
       ComputeSizes(reader.FrameCount(), workspace.TestToneLength, options.PreSilence, sampleRate);

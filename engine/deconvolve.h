@@ -14,11 +14,11 @@ class TWAVReader;
 
 // The sizes of one file's deconvolution, all in sample frames.
 struct TDeconvolutionSizes {
-  int32_t PreSilence = 0;     // S: zeros placed ahead of the recording
-  int32_t Padding = 0;        // P = 2 S
-  int32_t OutputLength = 0;   // L = R + P - T + 1
-  int32_t Stride = 0;         // floats per recording channel: max(R, L)
-  int Order = 0;              // N = 2^Order >= 2 (R + P)
+  int32_t PreSilence = 0;   // S: zeros placed ahead of the recording
+  int32_t Padding = 0;      // P = 2 S
+  int32_t OutputLength = 0; // L = R + P - T + 1
+  int32_t Stride = 0;       // floats per recording channel: max(R, L)
+  int Order = 0;            // N = 2^Order >= 2 (R + P)
 };
 
 // Sizes for a recording of recordFrames frames. Throws TRavelinError for a
@@ -32,8 +32,8 @@ TDeconvolutionSizes ComputeSizes(int64_t recordFrames, int32_t testToneLength, d
 void ReverseDoubles(double* first, double* last, int32_t pairCount);
 
 struct TDeconvolutionResult {
-  float Peak = 1e-15f;  // largest |sample| over all channels (with Normalize)
-  int32_t Length = 0;   // L, frames per channel
+  float Peak = 1e-15f; // largest |sample| over all channels (with Normalize)
+  int32_t Length = 0;  // L, frames per channel
 };
 
 // Reads the open recording into the workspace and replaces every channel by
@@ -43,6 +43,6 @@ struct TDeconvolutionResult {
 // workspace.ToneChannelFor[c]. The output stage checks that the samples are
 // finite.
 TDeconvolutionResult DeconvolveRecording(TWAVReader& reader, const TProcessOptions& options,
-                          TProcessWorkspace& workspace);
+                                         TProcessWorkspace& workspace);
 
 } // namespace ravelin

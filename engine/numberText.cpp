@@ -11,7 +11,9 @@ namespace ravelin {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Skips a run of digits from position i; returns how many there were.
 size_t SkipDigits(std::string_view text, size_t& i) {
@@ -83,7 +85,8 @@ bool ParseNumber(std::string_view text, double& value) {
 
 bool ParseSingle(std::string_view text, float& value) {
   double parsed = 0.0;
-  if (!ParseNumber(text, parsed) || !(std::fabs(parsed) <= static_cast<double>(std::numeric_limits<float>::max())))
+  if (!ParseNumber(text, parsed) ||
+      !(std::fabs(parsed) <= static_cast<double>(std::numeric_limits<float>::max())))
     return false;
   value = static_cast<float>(parsed);
   return true;

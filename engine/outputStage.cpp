@@ -37,14 +37,13 @@ bool CarriesProductMarker(const std::string& path) {
   try {
     return TWAVReader(path).ProductTag() == ProductName;
   } catch (const std::exception&) {
-    return false;  // unreadable, a folder, or not audio: not ours
+    return false; // unreadable, a folder, or not audio: not ours
   }
 }
 
 // Fixed gain and/or normalisation to 0.966 of full scale by the common peak,
 // so that the balance between channels is kept.
-void ApplyGain(float peak, int32_t length, const TProcessOptions& options,
-               TProcessWorkspace& workspace) {
+void ApplyGain(float peak, int32_t length, const TProcessOptions& options, TProcessWorkspace& workspace) {
   if (!options.ApplyVolume && !options.Normalize)
     return;
   float gain = 1.0f;
@@ -86,8 +85,7 @@ std::string OutputTarget(const std::string& recordingPath, const std::string& ou
   if (!options.NoRename)
     return outputPath;
   const std::string outputFolder = FolderOf(outputPath);
-  return outputFolder == FolderOf(recordingPath) ? recordingPath
-                                                 : outputFolder + FileNameOf(recordingPath);
+  return outputFolder == FolderOf(recordingPath) ? recordingPath : outputFolder + FileNameOf(recordingPath);
 }
 
 void CheckTarget(const std::string& target, const std::string& recordingPath,
@@ -120,7 +118,7 @@ void WriteOutput(TWAVReader& reader, float peak, int32_t length, const std::stri
   if (options.Dither && !options.FloatOutput)
     options.Dither->Process(workspace.Record.data(), channels, length);
   writer.WriteFrames(workspace.Record.data(), length);
-  reader.Close();  // the recording may be replaced by the close below
+  reader.Close(); // the recording may be replaced by the close below
   writer.Close();
   options.Written[PathKey(target)] = PathKey(reader.FileName());
 }

@@ -31,8 +31,7 @@ std::string OutputTarget(const std::string& recordingPath, const std::string& ou
 // may replace its own output), or a file that does not carry
 // the product marker is there (the recording itself, replaced with NoRename on
 // request, excepted). Earlier outputs carrying the marker may be replaced.
-void CheckTarget(const std::string& target, const std::string& recordingPath,
-                 const TProcessOptions& options);
+void CheckTarget(const std::string& target, const std::string& recordingPath, const TProcessOptions& options);
 
 // Applies the gain, checks that every sample is finite, dithers and writes
 // the workspace's RecordChannels results of length frames each to target

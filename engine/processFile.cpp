@@ -33,8 +33,8 @@ std::string DescribeError(const std::exception& error) {
   return error.what();
 }
 
-bool ProcessFile(const std::string& recordingPath, const std::string& outputPath,
-                 TProcessOptions& options, TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd) {
+bool ProcessFile(const std::string& recordingPath, const std::string& outputPath, TProcessOptions& options,
+                 TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd) {
   std::string message;
   try {
     const std::string written = RunSteps(recordingPath, outputPath, options, workspace);
@@ -46,9 +46,9 @@ bool ProcessFile(const std::string& recordingPath, const std::string& outputPath
   }
   frontEnd.FileFailed(recordingPath, message);
   frontEnd.FileDone(recordingPath, TFileOutcome::Failed, {});
-  const bool goOn = frontEnd.AskYesNo("Error occured while processing file\r" + recordingPath + "\r\r" +
-                                      message + "\r\r" +
-                                      "Do you wish to continue processing the remaining files?");
+  const bool goOn =
+      frontEnd.AskYesNo("Error occured while processing file\r" + recordingPath + "\r\r" + message + "\r\r" +
+                        "Do you wish to continue processing the remaining files?");
   if (goOn)
     options.Retained.push_back(recordingPath);
   return goOn;

@@ -19,7 +19,7 @@ std::string DescribeError(const std::exception& error);
 // processed, or failed and answered "Yes" (the path is then added to
 // options.Retained); false when a failure was answered "No". Every error of
 // the file becomes the front end's Yes/No question.
-bool ProcessFile(const std::string& recordingPath, const std::string& outputPath,
-                 TProcessOptions& options, TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd);
+bool ProcessFile(const std::string& recordingPath, const std::string& outputPath, TProcessOptions& options,
+                 TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd);
 
 } // namespace ravelin

@@ -13,7 +13,9 @@ namespace {
 
 constexpr std::array<std::string_view, 3> Patterns = {"*.wav", "*.aif", "*.aiff"};
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string Lowered(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
@@ -36,8 +38,8 @@ bool ScanFailed(TScanObserver& observer) {
 bool MatchesPattern(std::string_view name, std::string_view pattern) {
   size_t n = 0;
   size_t p = 0;
-  size_t starPattern = std::string_view::npos;  // position after the last '*'
-  size_t starName = 0;                          // name position that '*' matched up to
+  size_t starPattern = std::string_view::npos; // position after the last '*'
+  size_t starName = 0;                         // name position that '*' matched up to
   while (n < name.size()) {
     if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
       ++n;
@@ -46,7 +48,7 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
       starPattern = ++p;
       starName = n;
     } else if (starPattern != std::string_view::npos) {
-      p = starPattern;  // let the last '*' take one more character
+      p = starPattern; // let the last '*' take one more character
       n = ++starName;
     } else {
       return false;
@@ -57,8 +59,8 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
-bool ScanFolder(const std::string& folder, std::vector<std::string>& list,
-                TScanObserver& observer, bool recurse) {
+bool ScanFolder(const std::string& folder, std::vector<std::string>& list, TScanObserver& observer,
+                bool recurse) {
   observer.FolderEntered(folder);
   std::error_code error;
   fs::directory_iterator entry(folder, error);

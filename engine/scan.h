@@ -28,8 +28,8 @@ bool MatchesPattern(std::string_view name, std::string_view pattern);
 // Appends folder + name of every matching file to list (folder ends with '/').
 // True when the folder (and, with recurse, its subfolders) was read to the end;
 // false on cancel or error (the error has been shown through the observer).
-bool ScanFolder(const std::string& folder, std::vector<std::string>& list,
-                TScanObserver& observer, bool recurse);
+bool ScanFolder(const std::string& folder, std::vector<std::string>& list, TScanObserver& observer,
+                bool recurse);
 
 // Case-insensitive text order, as the file list shows it after a scan.
 void SortFileList(std::vector<std::string>& list);

@@ -17,7 +17,9 @@ namespace {
 constexpr size_t PageSize = 4096;
 constexpr size_t HugePageSize = size_t{2} << 20;
 
-size_t RoundUp(size_t bytes, size_t unit) { return (bytes + unit - 1) / unit * unit; }
+size_t RoundUp(size_t bytes, size_t unit) {
+  return (bytes + unit - 1) / unit * unit;
+}
 
 // The reader delivers 1 to 16 channels; the tables hold 32.
 void CheckChannelCount(int32_t channels) {
@@ -27,7 +29,9 @@ void CheckChannelCount(int32_t channels) {
 
 } // namespace
 
-TGrowBlock::~TGrowBlock() { std::free(FData); }
+TGrowBlock::~TGrowBlock() {
+  std::free(FData);
+}
 
 void TGrowBlock::Grow(size_t bytes) {
   if (bytes <= FCapacity)
@@ -44,7 +48,7 @@ void TGrowBlock::Grow(size_t bytes) {
     throw std::bad_alloc();
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   if (alignment == HugePageSize)
-    madvise(data, size, MADV_HUGEPAGE);  // a hint: failure only costs speed
+    madvise(data, size, MADV_HUGEPAGE); // a hint: failure only costs speed
 #endif
   FData = data;
   FCapacity = size;
@@ -85,8 +89,7 @@ void TProcessWorkspace::PrepareSpectra(uint32_t count) {
   FSpectrumB.Grow(size_t{count} * sizeof(double));
 }
 
-TCutFilter& TProcessWorkspace::CutFilter(int32_t sampleRate, double lowCut, double highCut,
-                                         int slopeIndex) {
+TCutFilter& TProcessWorkspace::CutFilter(int32_t sampleRate, double lowCut, double highCut, int slopeIndex) {
   if (!FCutFilter || !FCutFilter->Matches(sampleRate, lowCut, highCut, slopeIndex)) {
     FCutFilter.reset();
     FCutFilter = std::make_unique<TCutFilter>(sampleRate, lowCut, highCut, slopeIndex);

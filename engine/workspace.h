@@ -30,7 +30,7 @@ public:
 
 private:
   void* FData = nullptr;
-  size_t FCapacity = 0;  // bytes
+  size_t FCapacity = 0; // bytes
 };
 
 class TProcessWorkspace {
@@ -51,16 +51,16 @@ public:
   // Makes A and B hold at least count doubles each.
   void PrepareSpectra(uint32_t count);
 
-  std::array<float*, MaxChannelTable> TestTone{};  // planar test tone channels
-  int32_t TestToneChannels = 0;                     // Ct
-  int32_t TestToneLength = 0;                       // T, frames
+  std::array<float*, MaxChannelTable> TestTone{}; // planar test tone channels
+  int32_t TestToneChannels = 0;                   // Ct
+  int32_t TestToneLength = 0;                     // T, frames
   // The test tone channel that deconvolves each recording channel;
   // PrepareTestTone sets min(c, Ct - 1), MapToneChannels refines it.
   std::array<int32_t, MaxChannelTable> ToneChannelFor{};
-  std::array<float*, MaxChannelTable> Record{};     // recording, later results
-  int32_t RecordChannels = 0;                       // Cr
-  int32_t RecordLength = 0;                         // R, frames
-  int32_t ChannelStride = 0;                        // floats per recording channel
+  std::array<float*, MaxChannelTable> Record{}; // recording, later results
+  int32_t RecordChannels = 0;                   // Cr
+  int32_t RecordLength = 0;                     // R, frames
+  int32_t ChannelStride = 0;                    // floats per recording channel
 
   double* A() const { return static_cast<double*>(FSpectrumA.Data()); }
   double* B() const { return static_cast<double*>(FSpectrumB.Data()); }

@@ -15,9 +15,9 @@ namespace ravelin {
 namespace {
 
 constexpr int32_t BlockFrames = 4096;
-constexpr double StartFrequency = 32.0;  // Hz
+constexpr double StartFrequency = 32.0; // Hz
 constexpr double PeakLevel = 0.98;
-constexpr double FadeShare = 0.0125;     // of the samples, at each end
+constexpr double FadeShare = 0.0125; // of the samples, at each end
 
 // Raised-cosine fade-in over the first 1.25 % and fade-out over the last.
 double Envelope(int32_t i, int32_t total) {

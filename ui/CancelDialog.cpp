@@ -11,9 +11,8 @@ namespace {
 constexpr int PathLabelWidth = 380;
 } // namespace
 
-TCancelDialog::TCancelDialog(QWidget* parent, const QString& headline)
-    : QDialog(parent), Button1(new QPushButton(tr("Cancel"), this)),
-      Layout(new QVBoxLayout(this)) {
+TCancelDialog::TCancelDialog(QWidget* parent, const QString& headline) :
+    QDialog(parent), Button1(new QPushButton(tr("Cancel"), this)), Layout(new QVBoxLayout(this)) {
   setWindowTitle(QStringLiteral("Quorvant Ravelin"));
   auto* headlineLabel = new QLabel(headline, this);
   headlineLabel->setAlignment(Qt::AlignCenter);
@@ -24,7 +23,9 @@ TCancelDialog::TCancelDialog(QWidget* parent, const QString& headline)
   connect(Button1, &QPushButton::clicked, this, [this] { CancelFlag = true; });
 }
 
-void TCancelDialog::reject() { CancelFlag = true; }
+void TCancelDialog::reject() {
+  CancelFlag = true;
+}
 
 QLabel* TCancelDialog::AddPathLabel() {
   auto* label = new QLabel(this);
@@ -42,6 +43,8 @@ void TCancelDialog::ShowPath(QLabel* label, const QString& text) {
   label->setToolTip(text);
 }
 
-void TCancelDialog::AddWidget(QWidget* widget) { Layout->insertWidget(Layout->count() - 1, widget); }
+void TCancelDialog::AddWidget(QWidget* widget) {
+  Layout->insertWidget(Layout->count() - 1, widget);
+}
 
 } // namespace ravelin

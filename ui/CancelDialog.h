@@ -21,7 +21,7 @@ public:
   // Escape and the close box act as Cancel; the dialog stays open.
   void reject() override;
 
-  QPushButton* const Button1;  // "Cancel"
+  QPushButton* const Button1; // "Cancel"
 
 protected:
   // A bold centred label for a path, added above the button.

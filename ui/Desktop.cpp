@@ -19,19 +19,19 @@ QString DisplayText(QString text) {
 
 QFileDialog::FileMode FileModeOf(TFileDialogMode mode) {
   switch (mode) {
-    case TFileDialogMode::OpenFile: return QFileDialog::ExistingFile;
-    case TFileDialogMode::OpenFiles: return QFileDialog::ExistingFiles;
-    case TFileDialogMode::SaveFile: return QFileDialog::AnyFile;
+  case TFileDialogMode::OpenFile: return QFileDialog::ExistingFile;
+  case TFileDialogMode::OpenFiles: return QFileDialog::ExistingFiles;
+  case TFileDialogMode::SaveFile: return QFileDialog::AnyFile;
   }
   return QFileDialog::AnyFile;
 }
 
 class TInteractiveDesktop final : public TDesktop {
 public:
-  bool ShowMessageBox(QWidget* parent, const QString& caption, const QString& text,
-                      TMessageIcon icon, TMessageButtons buttons) override {
-    QMessageBox box(icon == TMessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
-                    caption, DisplayText(text), QMessageBox::NoButton, parent);
+  bool ShowMessageBox(QWidget* parent, const QString& caption, const QString& text, TMessageIcon icon,
+                      TMessageButtons buttons) override {
+    QMessageBox box(icon == TMessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning, caption,
+                    DisplayText(text), QMessageBox::NoButton, parent);
     if (buttons == TMessageButtons::YesNo) {
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       box.setDefaultButton(QMessageBox::Yes);
@@ -68,7 +68,9 @@ TDesktop* CurrentDesktop = &InteractiveDesktop;
 
 } // namespace
 
-TDesktop& Desktop() { return *CurrentDesktop; }
+TDesktop& Desktop() {
+  return *CurrentDesktop;
+}
 
 void SetDesktop(TDesktop* desktop) {
   CurrentDesktop = desktop != nullptr ? desktop : &InteractiveDesktop;
@@ -86,8 +88,8 @@ QStringList NameFilters(const QString& filter) {
 }
 
 void ShowWarning(QWidget* parent, const std::string& text) {
-  Desktop().ShowMessageBox(parent, MessageCaption, QString::fromStdString(text),
-                           TMessageIcon::Warning, TMessageButtons::Ok);
+  Desktop().ShowMessageBox(parent, MessageCaption, QString::fromStdString(text), TMessageIcon::Warning,
+                           TMessageButtons::Ok);
 }
 
 void RunGuarded(QWidget* parent, const std::function<void()>& action) {

@@ -21,28 +21,28 @@ enum class TMessageIcon { Warning, Error };
 enum class TMessageButtons { Ok, YesNo };
 
 enum class TFileDialogMode {
-  OpenFile,   // one existing file
-  OpenFiles,  // one or more existing files
-  SaveFile    // a file name in an existing folder
+  OpenFile,  // one existing file
+  OpenFiles, // one or more existing files
+  SaveFile   // a file name in an existing folder
 };
 
 // Everything a file dialog is opened with.
 struct TFileDialogRequest {
   TFileDialogMode Mode = TFileDialogMode::OpenFile;
   QString Title;
-  QString Folder;          // initial folder; empty: the toolkit's choice
-  QString FileName;        // proposed file name (save dialogs)
-  QString Filter;          // "Text|*.a;*.b|Text|*.c" pairs
-  QString DefaultSuffix;   // appended when the typed name has none
-  bool ConfirmOverwrite = true;  // save dialogs: ask before an existing file is chosen
+  QString Folder;               // initial folder; empty: the toolkit's choice
+  QString FileName;             // proposed file name (save dialogs)
+  QString Filter;               // "Text|*.a;*.b|Text|*.c" pairs
+  QString DefaultSuffix;        // appended when the typed name has none
+  bool ConfirmOverwrite = true; // save dialogs: ask before an existing file is chosen
 };
 
 class TDesktop {
 public:
   virtual ~TDesktop() = default;
   // Modal message box over parent. Returns true for OK or Yes.
-  virtual bool ShowMessageBox(QWidget* parent, const QString& caption, const QString& text,
-                              TMessageIcon icon, TMessageButtons buttons) = 0;
+  virtual bool ShowMessageBox(QWidget* parent, const QString& caption, const QString& text, TMessageIcon icon,
+                              TMessageButtons buttons) = 0;
   // Modal file dialog. Returns the chosen absolute paths; empty when cancelled.
   virtual QStringList AskFiles(QWidget* parent, const TFileDialogRequest& request) = 0;
   // Opens a document or address with the desktop's associated program.

@@ -26,10 +26,9 @@ QLabel* CentredLabel(const QString& text, QWidget* parent) {
 
 } // namespace
 
-TFormAbout::TFormAbout(QWidget* parent)
-    : QDialog(parent),
-      LabelVersion(CentredLabel(tr("Version %1").arg(QStringLiteral(RAVELIN_VERSION)), this)),
-      ButtonOK(new QPushButton(tr("&OK"), this)) {
+TFormAbout::TFormAbout(QWidget* parent) :
+    QDialog(parent), LabelVersion(CentredLabel(tr("Version %1").arg(QStringLiteral(RAVELIN_VERSION)), this)),
+    ButtonOK(new QPushButton(tr("&OK"), this)) {
   setWindowTitle(MessageCaption);
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);

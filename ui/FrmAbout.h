@@ -16,7 +16,7 @@ public:
   explicit TFormAbout(QWidget* parent);
 
   QLabel* const LabelVersion;
-  QLabel* LabelWeb = nullptr;  // none when the build has no web address
+  QLabel* LabelWeb = nullptr; // none when the build has no web address
   QPushButton* const ButtonOK;
 
 protected:

@@ -7,8 +7,8 @@
 
 namespace ravelin {
 
-TFormDirScan::TFormDirScan(QWidget* parent)
-    : TCancelDialog(parent, tr("Scanning folders...")), LabelFolder(AddPathLabel()) {}
+TFormDirScan::TFormDirScan(QWidget* parent) :
+    TCancelDialog(parent, tr("Scanning folders...")), LabelFolder(AddPathLabel()) {}
 
 void TFormDirScan::FolderEntered(const std::string& folder) {
   ShowPath(LabelFolder, QString::fromStdString(folder));
@@ -20,8 +20,8 @@ bool TFormDirScan::CancelRequested() {
 }
 
 void TFormDirScan::ShowError(const std::string& text) {
-  Desktop().ShowMessageBox(this, QStringLiteral("Error"), QString::fromStdString(text),
-                           TMessageIcon::Error, TMessageButtons::Ok);
+  Desktop().ShowMessageBox(this, QStringLiteral("Error"), QString::fromStdString(text), TMessageIcon::Error,
+                           TMessageButtons::Ok);
 }
 
 } // namespace ravelin

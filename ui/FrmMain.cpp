@@ -40,21 +40,22 @@ namespace {
 
 constexpr int MinimumWidth = 556;
 constexpr int MinimumHeight = 463;
-constexpr int DefaultWidth = 468;  // below the minimum: the minimum applies
+constexpr int DefaultWidth = 468; // below the minimum: the minimum applies
 
 // What the open dialogs and drops accept.
 const QString SupportedPatterns = QStringLiteral("*.wav;*.bwf;*.aif;*.aiff;*.w64");
-const QString AudioFilter =
-    QStringLiteral("All supported files|") + SupportedPatterns +
-    QStringLiteral("|WAV files (*.wav, *.bwf)|*.wav;*.bwf|Wave64 files (*.w64)|*.w64"
-                   "|AIFF files (*.aif, *.aiff)|*.aif;*.aiff");
+const QString AudioFilter = QStringLiteral("All supported files|") + SupportedPatterns +
+                            QStringLiteral("|WAV files (*.wav, *.bwf)|*.wav;*.bwf|Wave64 files (*.w64)|*.w64"
+                                           "|AIFF files (*.aif, *.aiff)|*.aif;*.aiff");
 
 QString WithSeparator(const QString& folder) {
   return QString::fromStdString(WithSlash(folder.toStdString()));
 }
 
 // The folder part of a stored path ("" stays "").
-QString FolderOf(const QString& path) { return path.isEmpty() ? path : QFileInfo(path).path(); }
+QString FolderOf(const QString& path) {
+  return path.isEmpty() ? path : QFileInfo(path).path();
+}
 
 bool IsSupportedFile(const QString& name) {
   const std::string lowerName = name.toLower().toStdString();
@@ -141,30 +142,27 @@ void ShowEnabled(QWidget* dialog) {
 
 } // namespace
 
-TFormMain::TFormMain()
-    : EditTT(PathBox(this)), ButtonTT(new QPushButton(tr("&Browse"), this)),
-      CheckBoxRecurse(new QCheckBox(tr("&Include subfolders"), this)),
-      EditFolder(PathBox(this)), ButtonPath(new QPushButton(tr("&Browse"), this)),
-      ButtonScan(new QPushButton(tr("&Scan folders"), this)),
-      ButtonClearList(new QPushButton(tr("&Clear list"), this)),
-      ListBoxFiles(new QListWidget(this)),
-      CheckBoxNoRename(new QCheckBox(tr("&Do not add \"rv\" suffix"), this)),
-      EditOutFolder(PathBox(this)), ButtonOutPath(new QPushButton(tr("Browse"), this)),
-      ComboBoxBD(DropDownList(this, {QStringLiteral("16"), QStringLiteral("24"),
-                                     QStringLiteral("32"), QStringLiteral("32 float")})),
-      CheckBoxVolume(new QCheckBox(tr("&Volume dB"), this)), EditVol(NumberBox(this)),
-      CheckBoxPS(new QCheckBox(tr("&Silence (sec)"), this)), EditPreSilence(NumberBox(this)),
-      CheckBoxRev(new QCheckBox(tr("&Reversed technique"), this)),
-      CheckBoxMPT(new QCheckBox(tr("&MP Transform"), this)),
-      CheckBoxNormalize(new QCheckBox(tr("&Normalize to -0.3 dBFS"), this)),
-      CheckBoxHPF(new QCheckBox(tr("&Low Cut Hz"), this)), EditHPF(NumberBox(this)),
-      CheckBoxLPF(new QCheckBox(tr("&High Cut Hz"), this)), EditLPF(NumberBox(this)),
-      ComboCutSlope(DropDownList(this, CutSlopes())),
-      ComboToneChannel(DropDownList(this, ToneChannels())),
-      CheckBoxIgnore(new QCheckBox(tr("&Ignore already processed files"), this)),
-      ButtonAbout(new QPushButton(tr("&About"), this)), Button1(new QPushButton(tr("&Help"), this)),
-      ButtonTTGen(new QPushButton(tr("&Test Tone Gen"), this)),
-      ButtonProcess(new QPushButton(tr("&Process"), this)) {
+TFormMain::TFormMain() :
+    EditTT(PathBox(this)), ButtonTT(new QPushButton(tr("&Browse"), this)),
+    CheckBoxRecurse(new QCheckBox(tr("&Include subfolders"), this)), EditFolder(PathBox(this)),
+    ButtonPath(new QPushButton(tr("&Browse"), this)), ButtonScan(new QPushButton(tr("&Scan folders"), this)),
+    ButtonClearList(new QPushButton(tr("&Clear list"), this)), ListBoxFiles(new QListWidget(this)),
+    CheckBoxNoRename(new QCheckBox(tr("&Do not add \"rv\" suffix"), this)), EditOutFolder(PathBox(this)),
+    ButtonOutPath(new QPushButton(tr("Browse"), this)),
+    ComboBoxBD(DropDownList(this, {QStringLiteral("16"), QStringLiteral("24"), QStringLiteral("32"),
+                                   QStringLiteral("32 float")})),
+    CheckBoxVolume(new QCheckBox(tr("&Volume dB"), this)), EditVol(NumberBox(this)),
+    CheckBoxPS(new QCheckBox(tr("&Silence (sec)"), this)), EditPreSilence(NumberBox(this)),
+    CheckBoxRev(new QCheckBox(tr("&Reversed technique"), this)),
+    CheckBoxMPT(new QCheckBox(tr("&MP Transform"), this)),
+    CheckBoxNormalize(new QCheckBox(tr("&Normalize to -0.3 dBFS"), this)),
+    CheckBoxHPF(new QCheckBox(tr("&Low Cut Hz"), this)), EditHPF(NumberBox(this)),
+    CheckBoxLPF(new QCheckBox(tr("&High Cut Hz"), this)), EditLPF(NumberBox(this)),
+    ComboCutSlope(DropDownList(this, CutSlopes())), ComboToneChannel(DropDownList(this, ToneChannels())),
+    CheckBoxIgnore(new QCheckBox(tr("&Ignore already processed files"), this)),
+    ButtonAbout(new QPushButton(tr("&About"), this)), Button1(new QPushButton(tr("&Help"), this)),
+    ButtonTTGen(new QPushButton(tr("&Test Tone Gen"), this)),
+    ButtonProcess(new QPushButton(tr("&Process"), this)) {
   setWindowTitle(MessageCaption);
   setMinimumSize(MinimumWidth, MinimumHeight);
   BuildLayout();
@@ -293,8 +291,7 @@ void TFormMain::FormCreate() {
   SetChecked(CheckBoxRev, QStringLiteral("DefReversed"), 0);
   SetChecked(CheckBoxMPT, QStringLiteral("DefMPT"), 0);
   SetChecked(CheckBoxNoRename, QStringLiteral("DefNoRename"), 0);
-  ComboCutSlope->setCurrentIndex(
-      ReadSettingIndex(QStringLiteral("DefCutSlope"), 0, ComboCutSlope->count()));
+  ComboCutSlope->setCurrentIndex(ReadSettingIndex(QStringLiteral("DefCutSlope"), 0, ComboCutSlope->count()));
   ComboToneChannel->setCurrentIndex(
       ReadSettingIndex(QStringLiteral("DefToneChannel"), 0, ComboToneChannel->count()));
   const bool maximised = ReadSettingInt(QStringLiteral("DefWindowMaxed"), 0) != 0;
@@ -443,7 +440,7 @@ void TFormMain::ButtonOutPathClick() {
   request.Folder = OutDialogFolder;
   request.FileName = tr("(file name is not required)");
   request.Filter = tr("WAV files (*.wav)|*.wav");
-  request.ConfirmOverwrite = false;  // only the folder of the answer is used
+  request.ConfirmOverwrite = false; // only the folder of the answer is used
   const QStringList chosen = Desktop().AskFiles(this, request);
   if (chosen.isEmpty()) {
     return;
@@ -473,7 +470,9 @@ void TFormMain::ButtonScanClick() {
   }
 }
 
-void TFormMain::ButtonClearListClick() { ListBoxFiles->clear(); }
+void TFormMain::ButtonClearListClick() {
+  ListBoxFiles->clear();
+}
 
 void TFormMain::AddDroppedPaths(const QStringList& paths) {
   std::vector<std::string> files = FileList();
@@ -482,7 +481,7 @@ void TFormMain::AddDroppedPaths(const QStringList& paths) {
     if (info.isDir()) {
       std::vector<std::string> found;
       if (!ScanInto(WithSeparator(info.absoluteFilePath()), found)) {
-        break;  // cancelled or failed: the rest of the drop is dropped too
+        break; // cancelled or failed: the rest of the drop is dropped too
       }
       files.insert(files.end(), found.begin(), found.end());
     } else if (info.isFile() && IsSupportedFile(info.fileName())) {
@@ -529,7 +528,9 @@ void TFormMain::ListBoxFilesKeyDown(int key) {
   }
 }
 
-void TFormMain::ListBoxFilesDblClick() { OpenFocusedItem(); }
+void TFormMain::ListBoxFilesDblClick() {
+  OpenFocusedItem();
+}
 
 TOptionControls TFormMain::ReadControls() const {
   TOptionControls controls;
@@ -559,12 +560,12 @@ TOptionControls TFormMain::ReadControls() const {
 void TFormMain::FocusControl(TFocusControl control) {
   QWidget* target = nullptr;
   switch (control) {
-    case TFocusControl::None: break;
-    case TFocusControl::ButtonTT: target = ButtonTT; break;
-    case TFocusControl::EditVol: target = EditVol; break;
-    case TFocusControl::EditPreSilence: target = EditPreSilence; break;
-    case TFocusControl::EditHPF: target = EditHPF; break;
-    case TFocusControl::EditLPF: target = EditLPF; break;
+  case TFocusControl::None: break;
+  case TFocusControl::ButtonTT: target = ButtonTT; break;
+  case TFocusControl::EditVol: target = EditVol; break;
+  case TFocusControl::EditPreSilence: target = EditPreSilence; break;
+  case TFocusControl::EditHPF: target = EditHPF; break;
+  case TFocusControl::EditLPF: target = EditLPF; break;
   }
   if (target != nullptr) {
     target->setFocus();
@@ -585,7 +586,7 @@ void TFormMain::ButtonProcessClick() {
   try {
     SetFileList(RunBatch(FileList(), options, Workspace, *this));
   } catch (...) {
-    RunEnded();  // the window must never stay disabled
+    RunEnded(); // the window must never stay disabled
     throw;
   }
 }
@@ -629,16 +630,22 @@ void TFormMain::ShowProgress(const std::string& fileName, int position, int coun
   }
 }
 
-void TFormMain::HandlePendingEvents() { QCoreApplication::processEvents(); }
+void TFormMain::HandlePendingEvents() {
+  QCoreApplication::processEvents();
+}
 
-bool TFormMain::CancelRequested() { return ProgressDialog && ProgressDialog->Cancelled(); }
+bool TFormMain::CancelRequested() {
+  return ProgressDialog && ProgressDialog->Cancelled();
+}
 
 bool TFormMain::AskYesNo(const std::string& text) {
   return Desktop().ShowMessageBox(DialogParent(), MessageCaption, QString::fromStdString(text),
                                   TMessageIcon::Warning, TMessageButtons::YesNo);
 }
 
-void TFormMain::ShowMessage(const std::string& text) { ShowWarning(DialogParent(), text); }
+void TFormMain::ShowMessage(const std::string& text) {
+  ShowWarning(DialogParent(), text);
+}
 
 void TFormMain::FileDone(const std::string& /*recordingPath*/, TFileOutcome /*outcome*/,
                          const std::string& /*outputPath*/) {

@@ -95,10 +95,10 @@ public:
   QCheckBox* const CheckBoxLPF;
   QLineEdit* const EditLPF;
   QComboBox* const ComboCutSlope;
-  QComboBox* const ComboToneChannel;  // 0 "Auto", else the 1-based test tone channel
+  QComboBox* const ComboToneChannel; // 0 "Auto", else the 1-based test tone channel
   QCheckBox* const CheckBoxIgnore;
   QPushButton* const ButtonAbout;
-  QPushButton* const Button1;  // "&Help"
+  QPushButton* const Button1; // "&Help"
   QPushButton* const ButtonTTGen;
   QPushButton* const ButtonProcess;
 
@@ -125,7 +125,7 @@ private:
 
   TProcessWorkspace Workspace;
   std::unique_ptr<TFormProgress> ProgressDialog;
-  QString OutDialogFolder;  // initial folder of the output folder dialog
+  QString OutDialogFolder; // initial folder of the output folder dialog
 };
 
 } // namespace ravelin

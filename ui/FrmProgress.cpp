@@ -5,9 +5,9 @@
 
 namespace ravelin {
 
-TFormProgress::TFormProgress(QWidget* parent)
-    : TCancelDialog(parent, tr("Processing file:")), LabelFile(AddPathLabel()),
-      ProgressBar1(new QProgressBar(this)) {
+TFormProgress::TFormProgress(QWidget* parent) :
+    TCancelDialog(parent, tr("Processing file:")), LabelFile(AddPathLabel()),
+    ProgressBar1(new QProgressBar(this)) {
   ProgressBar1->setTextVisible(false);
   AddWidget(ProgressBar1);
 }

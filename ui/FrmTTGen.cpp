@@ -20,7 +20,7 @@ namespace ravelin {
 namespace {
 
 struct TChannelLayout {
-  const char* Tag;      // in the proposed file name
+  const char* Tag; // in the proposed file name
   int32_t ChannelCount;
   bool LeftOn;
   bool RightOn;
@@ -30,15 +30,14 @@ constexpr TChannelLayout ChannelLayouts[] = {
     {"M", 1, true, false}, {"SLR", 2, true, true}, {"SL", 2, true, false}, {"SR", 2, false, true}};
 
 struct TBitDepth {
-  const char* Tag;      // in the proposed file name
+  const char* Tag; // in the proposed file name
   int32_t Bits;
 };
 // "16", "24", "32"; every other index is "32 float".
 constexpr TBitDepth BitDepths[] = {{"16", 16}, {"24", 24}, {"32", 32}, {"32f", 32}};
 constexpr int FloatIndex = 3;
 
-template <typename T, std::size_t N>
-const T& ItemOf(const T (&table)[N], int index) {
+template <typename T, std::size_t N> const T& ItemOf(const T (&table)[N], int index) {
   constexpr int last = static_cast<int>(N) - 1;
   return table[index >= 0 && index < last ? index : last];
 }
@@ -51,19 +50,17 @@ QComboBox* DropDownList(QWidget* parent, const QStringList& items) {
 
 } // namespace
 
-TFormTTGen::TFormTTGen(QWidget* parent)
-    : QDialog(parent),
-      ComboBoxBD(DropDownList(this, {QStringLiteral("16"), QStringLiteral("24"),
-                                     QStringLiteral("32"), QStringLiteral("32 float")})),
-      // The fifth rate is 176200 Hz as listed; the item text is the rate written.
-      ComboBoxSR(DropDownList(this, {QStringLiteral("44100"), QStringLiteral("48000"),
-                                     QStringLiteral("88200"), QStringLiteral("96000"),
-                                     QStringLiteral("176200"), QStringLiteral("192000")})),
-      ComboBoxChn(DropDownList(this, {tr("Mono"), tr("Stereo LR"), tr("Stereo L"),
-                                      tr("Stereo R")})),
-      EditDuration(new QLineEdit(this)),
-      CheckBoxFade(new QCheckBox(tr("&Apply fade-in and fade-out (for reversed technique)"), this)),
-      ButtonGen(new QPushButton(tr("&Generate"), this)) {
+TFormTTGen::TFormTTGen(QWidget* parent) :
+    QDialog(parent), ComboBoxBD(DropDownList(this, {QStringLiteral("16"), QStringLiteral("24"),
+                                                    QStringLiteral("32"), QStringLiteral("32 float")})),
+    // The fifth rate is 176200 Hz as listed; the item text is the rate written.
+    ComboBoxSR(
+        DropDownList(this, {QStringLiteral("44100"), QStringLiteral("48000"), QStringLiteral("88200"),
+                            QStringLiteral("96000"), QStringLiteral("176200"), QStringLiteral("192000")})),
+    ComboBoxChn(DropDownList(this, {tr("Mono"), tr("Stereo LR"), tr("Stereo L"), tr("Stereo R")})),
+    EditDuration(new QLineEdit(this)),
+    CheckBoxFade(new QCheckBox(tr("&Apply fade-in and fade-out (for reversed technique)"), this)),
+    ButtonGen(new QPushButton(tr("&Generate"), this)) {
   setWindowTitle(tr("Test Tone Generator"));
   auto* form = new QFormLayout;
   form->addRow(tr("&Out bit depth:"), ComboBoxBD);
@@ -123,12 +120,11 @@ QString TFormTTGen::ProposedFileName(float duration) const {
   // "%.1f" (ties to even on the exact binary value), with the system's decimal separator.
   char seconds[64];
   std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(duration));
-  const QString secondsText = QString::fromLatin1(seconds).replace(QLatin1Char('.'), QLocale().decimalPoint());
+  const QString secondsText =
+      QString::fromLatin1(seconds).replace(QLatin1Char('.'), QLocale().decimalPoint());
   return QStringLiteral("Sweep-%1-%2-%3-%4s%5")
-      .arg(ComboBoxSR->currentText(),
-           QLatin1String(ItemOf(BitDepths, ComboBoxBD->currentIndex()).Tag),
-           QLatin1String(ItemOf(ChannelLayouts, ComboBoxChn->currentIndex()).Tag),
-           secondsText,
+      .arg(ComboBoxSR->currentText(), QLatin1String(ItemOf(BitDepths, ComboBoxBD->currentIndex()).Tag),
+           QLatin1String(ItemOf(ChannelLayouts, ComboBoxChn->currentIndex()).Tag), secondsText,
            CheckBoxFade->isChecked() ? QStringLiteral("-fade.wav") : QStringLiteral(".wav"));
 }
 

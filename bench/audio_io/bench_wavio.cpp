@@ -31,8 +31,7 @@ struct TFixture {
   std::vector<float> InterleavedFloat = std::vector<float>(size_t{kFrames} * kChannels);
   std::vector<int32_t> InterleavedInt = std::vector<int32_t>(size_t{kFrames} * kChannels);
 
-  TFixture()
-  {
+  TFixture() {
     std::string pattern = (std::filesystem::temp_directory_path() / "ravelin-bench-XXXXXX").string();
     Folder = mkdtemp(pattern.data());
     Input = (Folder / "input.wav").string();
@@ -51,8 +50,7 @@ struct TFixture {
   }
   ~TFixture() { std::filesystem::remove_all(Folder); }
 
-  void Write(const std::string& path)
-  {
+  void Write(const std::string& path) {
     TWAVWriter writer;
     writer.FormatKind = 1;
     writer.Channels = kChannels;
@@ -66,16 +64,16 @@ struct TFixture {
   }
 };
 
-TFixture& Fixture()
-{
+TFixture& Fixture() {
   static TFixture fixture;
   return fixture;
 }
 
-void SetBytes(benchmark::State& state) { state.SetBytesProcessed(state.iterations() * kFrames * kChannels * 3); }
+void SetBytes(benchmark::State& state) {
+  state.SetBytesProcessed(state.iterations() * kFrames * kChannels * 3);
+}
 
-void BM_ReadRavelin(benchmark::State& state)
-{
+void BM_ReadRavelin(benchmark::State& state) {
   TFixture& fx = Fixture();
   std::vector<std::vector<float>> planes(kChannels, std::vector<float>(kFrames));
   float* pointers[] = {planes[0].data(), planes[1].data()};
@@ -87,8 +85,7 @@ void BM_ReadRavelin(benchmark::State& state)
   SetBytes(state);
 }
 
-void BM_WriteRavelin(benchmark::State& state)
-{
+void BM_WriteRavelin(benchmark::State& state) {
   TFixture& fx = Fixture();
   for (auto _ : state)
     fx.Write(fx.Output);
@@ -96,8 +93,7 @@ void BM_WriteRavelin(benchmark::State& state)
 }
 
 #ifdef RAVELIN_HAVE_SNDFILE
-void BM_ReadSndfile(benchmark::State& state)
-{
+void BM_ReadSndfile(benchmark::State& state) {
   TFixture& fx = Fixture();
   for (auto _ : state) {
     SF_INFO info{};
@@ -108,8 +104,7 @@ void BM_ReadSndfile(benchmark::State& state)
   SetBytes(state);
 }
 
-void BM_WriteSndfile(benchmark::State& state)
-{
+void BM_WriteSndfile(benchmark::State& state) {
   TFixture& fx = Fixture();
   for (auto _ : state) {
     SF_INFO info{};

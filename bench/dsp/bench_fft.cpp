@@ -50,7 +50,13 @@ void BM_RavelinForwardInverse(benchmark::State& state) {
   }
   SetCounters(state, n);
 }
-BENCHMARK(BM_RavelinForwardInverse)->Arg(12)->Arg(16)->Arg(20)->Arg(22)->Arg(24)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RavelinForwardInverse)
+    ->Arg(12)
+    ->Arg(16)
+    ->Arg(20)
+    ->Arg(22)
+    ->Arg(24)
+    ->Unit(benchmark::kMicrosecond);
 
 #if defined(RAVELIN_HAVE_FFTW)
 void BM_FftwR2cC2r(benchmark::State& state) {

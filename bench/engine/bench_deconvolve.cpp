@@ -85,7 +85,7 @@ public:
 void EngineBatch(benchmark::State& state) {
   const TFPUModeGuard fpuMode;
   MakeInputs();
-  TProcessWorkspace workspace;  // grow-only, kept across files as in a batch
+  TProcessWorkspace workspace; // grow-only, kept across files as in a batch
   TSilentFrontEnd frontEnd;
   TProcessOptions options;
   options.TestTone = Folder() + "tone.wav";
@@ -98,7 +98,8 @@ void EngineBatch(benchmark::State& state) {
         !RunBatch({Folder() + "take.wav"}, options, workspace, frontEnd).empty())
       state.SkipWithError("run failed");
   }
-  state.counters["realtime_x"] = benchmark::Counter(RecordingSeconds, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["realtime_x"] =
+      benchmark::Counter(RecordingSeconds, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // Straightforward: read with libsndfile, per channel two r2c transforms and
@@ -163,7 +164,8 @@ void Baseline(benchmark::State& state) {
   MakeInputs();
   for (auto _ : state)
     BaselineFile();
-  state.counters["realtime_x"] = benchmark::Counter(RecordingSeconds, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["realtime_x"] =
+      benchmark::Counter(RecordingSeconds, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 BENCHMARK(EngineBatch)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();

@@ -77,9 +77,10 @@ std::vector<float> Room(std::mt19937& random, size_t delay, double decaySeconds,
   h[delay] = static_cast<float>(level);
   for (const auto& [offset, gain] : {std::pair{173, 0.45}, {311, -0.3}, {547, 0.25}, {890, 0.18}})
     h[delay + static_cast<size_t>(offset)] = static_cast<float>(level * gain);
-  const double tau = decaySeconds * Rate / 6.9;  // -60 dB at the end
+  const double tau = decaySeconds * Rate / 6.9; // -60 dB at the end
   for (size_t n = delay + 1000; n < length; ++n)
-    h[n] += static_cast<float>(level * 0.05 * noise(random) * std::exp(-static_cast<double>(n - delay) / tau));
+    h[n] +=
+        static_cast<float>(level * 0.05 * noise(random) * std::exp(-static_cast<double>(n - delay) / tau));
   return h;
 }
 
@@ -100,7 +101,7 @@ void Synthesise(const std::string& dir) {
   if (rate != Rate)
     throw std::runtime_error("the demonstration expects a 48000 Hz test tone");
   std::mt19937 random(2024);
-  std::normal_distribution<double> noise(0.0, 1e-5);  // about -100 dBFS
+  std::normal_distribution<double> noise(0.0, 1e-5); // about -100 dBFS
   struct TCase {
     const char* Name;
     std::vector<std::vector<float>> Responses;

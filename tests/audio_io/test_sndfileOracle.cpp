@@ -24,8 +24,7 @@ struct TCase {
   int Bits;
 };
 
-std::vector<double> TestSignal(int channels)
-{
+std::vector<double> TestSignal(int channels) {
   std::mt19937 random(1234);
   std::uniform_real_distribution<double> spread(-1.0, 1.0);
   std::vector<double> interleaved(static_cast<size_t>(kFrames * channels));
@@ -37,8 +36,7 @@ std::vector<double> TestSignal(int channels)
 }
 
 // Writes a file with libsndfile and returns what libsndfile decodes from it.
-std::vector<float> WriteWithSndfile(const std::string& path, int format, int channels)
-{
+std::vector<float> WriteWithSndfile(const std::string& path, int format, int channels) {
   SF_INFO info{};
   info.samplerate = 48000;
   info.channels = channels;
@@ -59,18 +57,17 @@ std::vector<float> WriteWithSndfile(const std::string& path, int format, int cha
 
 } // namespace
 
-TEST(SndfileOracle, ReaderDecodesEveryFormatAsLibsndfileDoes)
-{
+TEST(SndfileOracle, ReaderDecodesEveryFormatAsLibsndfileDoes) {
   const TCase cases[] = {
-      {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, 8},     {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 16},
-      {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 24},    {SF_FORMAT_WAV | SF_FORMAT_PCM_32, 1, 32},
-      {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 3, 32},     {SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 3, 64},
-      {SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 1, 16},  {SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 1, 24},
-      {SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 3, 32},   {SF_FORMAT_W64 | SF_FORMAT_PCM_16, 1, 16},
-      {SF_FORMAT_W64 | SF_FORMAT_PCM_24, 1, 24},    {SF_FORMAT_W64 | SF_FORMAT_FLOAT, 3, 32},
-      {SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1, 8},    {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 1, 16},
-      {SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 1, 24},   {SF_FORMAT_AIFF | SF_FORMAT_PCM_32, 1, 32},
-      {SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 3, 32},    {SF_FORMAT_AIFF | SF_FORMAT_DOUBLE, 3, 64},
+      {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, 8},    {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 16},
+      {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 24},   {SF_FORMAT_WAV | SF_FORMAT_PCM_32, 1, 32},
+      {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 3, 32},    {SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 3, 64},
+      {SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 1, 16}, {SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 1, 24},
+      {SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 3, 32},  {SF_FORMAT_W64 | SF_FORMAT_PCM_16, 1, 16},
+      {SF_FORMAT_W64 | SF_FORMAT_PCM_24, 1, 24},   {SF_FORMAT_W64 | SF_FORMAT_FLOAT, 3, 32},
+      {SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1, 8},   {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 1, 16},
+      {SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 1, 24},  {SF_FORMAT_AIFF | SF_FORMAT_PCM_32, 1, 32},
+      {SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 3, 32},   {SF_FORMAT_AIFF | SF_FORMAT_DOUBLE, 3, 64},
   };
   TTempDir dir;
   for (const TCase& c : cases) {
@@ -90,14 +87,14 @@ TEST(SndfileOracle, ReaderDecodesEveryFormatAsLibsndfileDoes)
       const auto planes = ReadAll(reader);
       for (int f = 0; f < kFrames; ++f)
         for (int ch = 0; ch < channels; ++ch)
-          ASSERT_EQ(planes[static_cast<size_t>(ch)][static_cast<size_t>(f)], expected[static_cast<size_t>(f * channels + ch)])
+          ASSERT_EQ(planes[static_cast<size_t>(ch)][static_cast<size_t>(f)],
+                    expected[static_cast<size_t>(f * channels + ch)])
               << "frame " << f << " channel " << ch;
     }
   }
 }
 
-TEST(SndfileOracle, WriterOutputReadsBackInLibsndfile)
-{
+TEST(SndfileOracle, WriterOutputReadsBackInLibsndfile) {
   TTempDir dir;
   std::mt19937 random(99);
   for (const auto& [kind, bits] : {std::pair{1, 16}, std::pair{1, 24}, std::pair{1, 32}, std::pair{3, 32}}) {
@@ -137,7 +134,10 @@ TEST(SndfileOracle, WriterOutputReadsBackInLibsndfile)
       EXPECT_EQ(info.channels, channels);
       EXPECT_EQ(info.samplerate, 44100);
       EXPECT_EQ(info.frames, kFrames);
-      const int subtype = kind == 3 ? SF_FORMAT_FLOAT : bits == 16 ? SF_FORMAT_PCM_16 : bits == 24 ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_32;
+      const int subtype = kind == 3    ? SF_FORMAT_FLOAT
+                          : bits == 16 ? SF_FORMAT_PCM_16
+                          : bits == 24 ? SF_FORMAT_PCM_24
+                                       : SF_FORMAT_PCM_32;
       EXPECT_EQ(info.format, SF_FORMAT_WAV | subtype);
       std::vector<int32_t> ints(static_cast<size_t>(kFrames * channels));
       std::vector<float> floats(ints.size());

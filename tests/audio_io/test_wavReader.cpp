@@ -17,15 +17,17 @@ namespace {
 
 const std::string kMalformed = "002 - File is formed incorrectly";
 
-TBytes Fmt16Mono() { return Chunk("fmt ", Fmt(1, 1, 44100, 2, 16)); }
+TBytes Fmt16Mono() {
+  return Chunk("fmt ", Fmt(1, 1, 44100, 2, 16));
+}
 
 } // namespace
 
-TEST(WavReaderRecognition, ShortAndForeignFilesAreRefused)
-{
+TEST(WavReaderRecognition, ShortAndForeignFilesAreRefused) {
   EXPECT_EQ(OpenError({}), "008 - File read error");
   EXPECT_EQ(OpenError({'R', 'I', 'F', 'F', 0, 0, 0}), "008 - File read error");
-  EXPECT_EQ(OpenError({'R', 'I', 'F', 'X', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}), "001 - Not recognised as a supported file");
+  EXPECT_EQ(OpenError({'R', 'I', 'F', 'X', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}),
+            "001 - Not recognised as a supported file");
   TBytes rf64 = SmallWav(2);
   std::copy_n("RF64", 4, rf64.begin());
   EXPECT_EQ(OpenError(rf64), "001 - Not recognised as a supported file");
@@ -41,8 +43,7 @@ TEST(WavReaderRecognition, ShortAndForeignFilesAreRefused)
   EXPECT_EQ(OpenError(Riff({Chunk("data", TBytes(4, 0))})), kMalformed);
 }
 
-TEST(WavReaderRecognition, MissingFileGivesOpenError)
-{
+TEST(WavReaderRecognition, MissingFileGivesOpenError) {
   try {
     TWAVReader reader("/nonexistent/folder/file.wav");
     FAIL();
@@ -52,9 +53,10 @@ TEST(WavReaderRecognition, MissingFileGivesOpenError)
   EXPECT_THROW(TWAVReader("/tmp"), TRavelinError);
 }
 
-TEST(WavReaderFormat, NumberedMessagesCarryTheValuesRead)
-{
-  const auto withFmt = [](const TBytes& body) { return Riff({Chunk("fmt ", body), Chunk("data", TBytes(8, 0))}); };
+TEST(WavReaderFormat, NumberedMessagesCarryTheValuesRead) {
+  const auto withFmt = [](const TBytes& body) {
+    return Riff({Chunk("fmt ", body), Chunk("data", TBytes(8, 0))});
+  };
   EXPECT_EQ(OpenError(withFmt(Fmt(2, 1, 44100, 2, 16))), "003 - Unsupported tag 0002h");
   EXPECT_EQ(OpenError(withFmt(Fmt(0xABC, 1, 44100, 2, 16))), "003 - Unsupported tag 0ABCh");
   EXPECT_EQ(OpenError(withFmt(Fmt(1, 17, 44100, 34, 16))), "004 - Unsupported channel count 17");
@@ -67,26 +69,28 @@ TEST(WavReaderFormat, NumberedMessagesCarryTheValuesRead)
   TBytes badExtSize = FmtExtensible(2, 44100, 4, 16, 3, 1);
   badExtSize[16] = 20;
   EXPECT_EQ(OpenError(withFmt(badExtSize)), "009 - Unsupported extensible wave format");
-  EXPECT_EQ(OpenError(withFmt(FmtExtensible(2, 44100, 4, 16, 3, 2))), "009 - Unsupported extensible wave format");
+  EXPECT_EQ(OpenError(withFmt(FmtExtensible(2, 44100, 4, 16, 3, 2))),
+            "009 - Unsupported extensible wave format");
   EXPECT_EQ(OpenError(withFmt(TBytes(12, 1))), kMalformed); // format chunk under 14 bytes
   EXPECT_EQ(OpenError(Riff({Fmt16Mono(), Fmt16Mono(), Chunk("data", TBytes(2, 0))})), kMalformed);
   EXPECT_EQ(OpenError(Riff({Fmt16Mono(), Chunk("data", {}), Chunk("data", {})})), kMalformed);
 }
 
-TEST(WavReaderFormat, WidthsWithoutDecoderAndEmptyFramesAreRefused)
-{
-  const auto withFmt = [](const TBytes& body) { return Riff({Chunk("fmt ", body), Chunk("data", TBytes(8, 0))}); };
+TEST(WavReaderFormat, WidthsWithoutDecoderAndEmptyFramesAreRefused) {
+  const auto withFmt = [](const TBytes& body) {
+    return Riff({Chunk("fmt ", body), Chunk("data", TBytes(8, 0))});
+  };
   EXPECT_EQ(OpenError(withFmt(Fmt(1, 2, 44100, 0, 16))), kMalformed); // block align 0
   EXPECT_EQ(OpenError(withFmt(Fmt(3, 2, 44100, 4, 32))), kMalformed); // frame smaller than its samples
   EXPECT_EQ(OpenError(withFmt(Fmt(1, 2, 44100, 5, 16))), "006 - Unsupported PCM bitdepth 20");
   EXPECT_EQ(OpenError(withFmt(FmtExtensible(2, 44100, 6, 20, 3, 1))), "006 - Unsupported PCM bitdepth 20");
   EXPECT_EQ(OpenError(withFmt(FmtExtensible(2, 44100, 16, 64, 3, 1))), "006 - Unsupported PCM bitdepth 64");
-  EXPECT_EQ(OpenError(withFmt(FmtExtensible(2, 44100, 6, 24, 3, 3))), "005 - Unsupported IEEE FP bitdepth 24");
+  EXPECT_EQ(OpenError(withFmt(FmtExtensible(2, 44100, 6, 24, 3, 3))),
+            "005 - Unsupported IEEE FP bitdepth 24");
   EXPECT_EQ(OpenError(withFmt(FmtExtensible(1, 44100, 0, 16, 4, 1))), kMalformed);
 }
 
-TEST(WavReaderDecode, IntegerAndFloatCodesMapToFullScale)
-{
+TEST(WavReaderDecode, IntegerAndFloatCodesMapToFullScale) {
   auto u8 = Read(Riff({Chunk("fmt ", Fmt(1, 1, 8000, 1, 8)), Chunk("data", {0x80, 0x00, 0xFF})}));
   EXPECT_EQ(ReadAll(*u8)[0], (std::vector<float>{0.0f, -1.0f, 0.9921875f}));
 
@@ -94,14 +98,15 @@ TEST(WavReaderDecode, IntegerAndFloatCodesMapToFullScale)
   EXPECT_EQ(ReadAll(*s16)[0], (std::vector<float>{-1.0f, 1.0f - 0x1p-15f, 0x1p-15f}));
 
   // Block align 6 for 2 channels decodes 24-bit samples whatever the field says.
-  auto s24 = Read(Riff({Chunk("fmt ", Fmt(1, 2, 48000, 6, 20)),
-                        Chunk("data", {0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80})}));
+  auto s24 = Read(
+      Riff({Chunk("fmt ", Fmt(1, 2, 48000, 6, 20)), Chunk("data", {0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80})}));
   EXPECT_EQ(s24->BitsPerSample(), 24);
   const auto planes = ReadAll(*s24);
   EXPECT_EQ(planes[0][0], 1.0f - 0x1p-23f);
   EXPECT_EQ(planes[1][0], -1.0f);
 
-  auto s32 = Read(Riff({Chunk("fmt ", Fmt(1, 1, 48000, 4, 32)), Chunk("data", {0x00, 0x00, 0x00, 0x80, 0x7F, 0, 0, 0})}));
+  auto s32 = Read(
+      Riff({Chunk("fmt ", Fmt(1, 1, 48000, 4, 32)), Chunk("data", {0x00, 0x00, 0x00, 0x80, 0x7F, 0, 0, 0})}));
   EXPECT_EQ(ReadAll(*s32)[0], (std::vector<float>{-1.0f, static_cast<float>(0x7F * 0x1p-31)}));
 
   TBuilder floats;
@@ -111,14 +116,14 @@ TEST(WavReaderDecode, IntegerAndFloatCodesMapToFullScale)
 
   TBuilder doubles;
   doubles.LE(std::bit_cast<uint64_t>(0.1), 8);
-  auto f64 = Read(Riff({Chunk("fmt ", FmtExtensible(1, 48000, 8, 64, 0x4, 3)), Chunk("data", doubles.Bytes)}));
+  auto f64 =
+      Read(Riff({Chunk("fmt ", FmtExtensible(1, 48000, 8, 64, 0x4, 3)), Chunk("data", doubles.Bytes)}));
   EXPECT_EQ(f64->FormatKind(), 3);
   EXPECT_EQ(f64->ChannelMask(), 0x4u);
   EXPECT_EQ(ReadAll(*f64)[0][0], 0.1f);
 }
 
-TEST(WavReaderDecode, PartialFrameIgnoredAndReadsSpanManySteps)
-{
+TEST(WavReaderDecode, PartialFrameIgnoredAndReadsSpanManySteps) {
   auto reader = Read(Riff({Chunk("fmt ", Fmt(1, 2, 44100, 4, 16)), Chunk("data", TBytes(10, 0))}));
   EXPECT_EQ(reader->FrameCount(), 2);
 
@@ -134,19 +139,21 @@ TEST(WavReaderDecode, PartialFrameIgnoredAndReadsSpanManySteps)
     done += n;
   }
   for (int i = 0; i < frames; ++i) {
-    ASSERT_EQ(left[static_cast<size_t>(i)], static_cast<float>(static_cast<int16_t>(static_cast<uint16_t>(2 * i * 997))) * 0x1p-15f);
-    ASSERT_EQ(right[static_cast<size_t>(i)], static_cast<float>(static_cast<int16_t>(static_cast<uint16_t>((2 * i + 1) * 997))) * 0x1p-15f);
+    ASSERT_EQ(left[static_cast<size_t>(i)],
+              static_cast<float>(static_cast<int16_t>(static_cast<uint16_t>(2 * i * 997))) * 0x1p-15f);
+    ASSERT_EQ(right[static_cast<size_t>(i)],
+              static_cast<float>(static_cast<int16_t>(static_cast<uint16_t>((2 * i + 1) * 997))) * 0x1p-15f);
   }
   float* dest[] = {left.data(), right.data()};
   EXPECT_THROW(big->ReadFrames(dest, 1), TRavelinError); // the file ends here
 }
 
-TEST(WavReaderWalk, ChunksInAnyOrderWithPaddingAndTrailingMetadata)
-{
+TEST(WavReaderWalk, ChunksInAnyOrderWithPaddingAndTrailingMetadata) {
   const TBytes data = {1, 0, 2, 0, 3, 0};
-  auto reader = Read(Riff({Chunk("junk", {9, 9, 9}), Chunk("data", data), Fmt16Mono(),
-                           InfoList({{"INAM", "abc"}, {"IENG", "x"}, {"ICOP", ""}, {"QRVT", "Ravelin"}, {"INAM", "second"}}),
-                           Chunk("smpl", SamplerBody(2, {{10, 20}, {30, 40}})), Chunk("odd!", {1})}));
+  auto reader = Read(
+      Riff({Chunk("junk", {9, 9, 9}), Chunk("data", data), Fmt16Mono(),
+            InfoList({{"INAM", "abc"}, {"IENG", "x"}, {"ICOP", ""}, {"QRVT", "Ravelin"}, {"INAM", "second"}}),
+            Chunk("smpl", SamplerBody(2, {{10, 20}, {30, 40}})), Chunk("odd!", {1})}));
   EXPECT_EQ(reader->FrameCount(), 3);
   EXPECT_EQ(reader->InfoName(), "second");
   EXPECT_EQ(reader->InfoEngineer(), "x");
@@ -164,26 +171,25 @@ TEST(WavReaderWalk, ChunksInAnyOrderWithPaddingAndTrailingMetadata)
   EXPECT_EQ(reader->InfoName(), "second");
 }
 
-TEST(WavReaderWalk, InfoTextsKeepEverythingButTheFinalByte)
-{
+TEST(WavReaderWalk, InfoTextsKeepEverythingButTheFinalByte) {
   TBuilder list;
   list.Code("INFO").Raw(Chunk("ICMT", {})).Raw(Chunk("INAM", {'a', 'b', ' ', 0}));
-  auto reader = Read(Riff({Fmt16Mono(), Chunk("LIST", list.Bytes), Chunk("LIST", {'a', 'd', 't', 'l'}), Chunk("data", TBytes(2, 0))}));
+  auto reader = Read(Riff({Fmt16Mono(), Chunk("LIST", list.Bytes), Chunk("LIST", {'a', 'd', 't', 'l'}),
+                           Chunk("data", TBytes(2, 0))}));
   EXPECT_EQ(reader->InfoComment(), "");
   EXPECT_EQ(reader->InfoName(), "ab ");
 }
 
-TEST(WavReaderWalk, SamplerWithLoopsBeyondTheFileIsIgnored)
-{
-  auto reader = Read(Riff({Fmt16Mono(), Chunk("data", TBytes(2, 0)), Chunk("smpl", SamplerBody(1000000, {{1, 2}}))}));
+TEST(WavReaderWalk, SamplerWithLoopsBeyondTheFileIsIgnored) {
+  auto reader =
+      Read(Riff({Fmt16Mono(), Chunk("data", TBytes(2, 0)), Chunk("smpl", SamplerBody(1000000, {{1, 2}}))}));
   EXPECT_FALSE(reader->HasSampler());
   auto negative = Read(Riff({Fmt16Mono(), Chunk("data", TBytes(2, 0)), Chunk("smpl", SamplerBody(-5, {}))}));
   EXPECT_TRUE(negative->HasSampler());
   EXPECT_TRUE(negative->SamplerLoops().empty());
 }
 
-TEST(WavReaderWalk, SizesThatOverrunOrEndEarly)
-{
+TEST(WavReaderWalk, SizesThatOverrunOrEndEarly) {
   // A data chunk longer than the file ends the walk before it is accepted...
   TBytes cut = Riff({Fmt16Mono(), Chunk("data", TBytes(100, 0))});
   cut.resize(cut.size() - 10);
@@ -201,12 +207,12 @@ TEST(WavReaderWalk, SizesThatOverrunOrEndEarly)
   EXPECT_EQ(OpenError(small), kMalformed);
 }
 
-TEST(WavReaderWave64, AlignmentAndGuards)
-{
+TEST(WavReaderWave64, AlignmentAndGuards) {
   // A chunk of length 30 is followed by 2 alignment bytes.
-  auto reader = Read(Wave64({Wave64Chunk("fmt ", Fmt(1, 2, 44100, 4, 16)), Wave64Chunk("junk", TBytes(6, 0xEE)),
-                             Wave64Chunk("data", {0, 0x40, 0, 0xC0, 1, 0, 2, 0}), Wave64Chunk("smpl", SamplerBody(1, {{5, 6}})),
-                             Wave64Chunk("list", TBytes(8, 0))}));
+  auto reader =
+      Read(Wave64({Wave64Chunk("fmt ", Fmt(1, 2, 44100, 4, 16)), Wave64Chunk("junk", TBytes(6, 0xEE)),
+                   Wave64Chunk("data", {0, 0x40, 0, 0xC0, 1, 0, 2, 0}),
+                   Wave64Chunk("smpl", SamplerBody(1, {{5, 6}})), Wave64Chunk("list", TBytes(8, 0))}));
   EXPECT_EQ(reader->FrameCount(), 2);
   EXPECT_TRUE(reader->HasSampler());
   EXPECT_FALSE(reader->BigEndian());
@@ -215,7 +221,8 @@ TEST(WavReaderWave64, AlignmentAndGuards)
   EXPECT_EQ(planes[1][0], -0.5f);
 
   // A chunk length below its 24-byte header ends the walk.
-  TBytes shortLength = Wave64({Wave64Chunk("junk", {}), Wave64Chunk("fmt ", Fmt(1, 1, 44100, 2, 16)), Wave64Chunk("data", TBytes(2, 0))});
+  TBytes shortLength = Wave64({Wave64Chunk("junk", {}), Wave64Chunk("fmt ", Fmt(1, 1, 44100, 2, 16)),
+                               Wave64Chunk("data", TBytes(2, 0))});
   shortLength[40 + 16] = 8;
   EXPECT_EQ(OpenError(shortLength), kMalformed);
   // A container size below 24 or beyond int64 does not loop or overflow.
@@ -226,8 +233,7 @@ TEST(WavReaderWave64, AlignmentAndGuards)
   EXPECT_EQ(Read(tiny)->FrameCount(), 1);
 }
 
-TEST(WavReaderRobustness, EveryTruncationFailsWithANumberedMessage)
-{
+TEST(WavReaderRobustness, EveryTruncationFailsWithANumberedMessage) {
   for (const auto& [name, bytes] : SeedFixtures()) {
     for (size_t cut = 0; cut < bytes.size(); ++cut) {
       const TBytes part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
@@ -236,14 +242,14 @@ TEST(WavReaderRobustness, EveryTruncationFailsWithANumberedMessage)
         ReadAll(*reader);
       } catch (const TRavelinError& e) {
         const std::string message = e.what();
-        EXPECT_TRUE(message.size() > 6 && message[3] == ' ' && message[0] == '0') << name << " " << cut << ": " << message;
+        EXPECT_TRUE(message.size() > 6 && message[3] == ' ' && message[0] == '0')
+            << name << " " << cut << ": " << message;
       }
     }
   }
 }
 
-TEST(WavReaderRobustness, FileTruncatedWhileOpenGivesReadError)
-{
+TEST(WavReaderRobustness, FileTruncatedWhileOpenGivesReadError) {
   TTempDir dir;
   const std::string path = dir.Path("cut.wav");
   WriteFile(path, SmallWav(50000));

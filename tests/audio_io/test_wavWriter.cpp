@@ -22,19 +22,23 @@ using namespace ravelin::fixtures;
 
 namespace {
 
-uint32_t LE32At(const TBytes& b, size_t at) { return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) | (uint32_t{b[at + 3]} << 24); }
-std::string CodeAt(const TBytes& b, size_t at) { return std::string(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at) + 4); }
+uint32_t LE32At(const TBytes& b, size_t at) {
+  return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) |
+         (uint32_t{b[at + 3]} << 24);
+}
+std::string CodeAt(const TBytes& b, size_t at) {
+  return std::string(b.begin() + static_cast<std::ptrdiff_t>(at),
+                     b.begin() + static_cast<std::ptrdiff_t>(at) + 4);
+}
 
 // Words as the writer takes them: 32-bit integers carried in float arrays.
-std::vector<float> Words(const std::vector<uint32_t>& values)
-{
+std::vector<float> Words(const std::vector<uint32_t>& values) {
   std::vector<float> words(values.size());
   std::memcpy(words.data(), values.data(), values.size() * 4);
   return words;
 }
 
-void SetFormat(TWAVWriter& w, int32_t kind, int32_t channels, int32_t rate, int32_t bits)
-{
+void SetFormat(TWAVWriter& w, int32_t kind, int32_t channels, int32_t rate, int32_t bits) {
   w.FormatKind = kind;
   w.Channels = channels;
   w.SampleRate = rate;
@@ -43,9 +47,9 @@ void SetFormat(TWAVWriter& w, int32_t kind, int32_t channels, int32_t rate, int3
 }
 
 // Writes planar words through a writer and returns the file's bytes.
-TBytes WriteFileBytes(const TTempDir& dir, int32_t kind, int32_t bits, const std::vector<std::vector<float>>& planes,
-                      const TWAVReader* source = nullptr, int32_t rate = 44100)
-{
+TBytes WriteFileBytes(const TTempDir& dir, int32_t kind, int32_t bits,
+                      const std::vector<std::vector<float>>& planes, const TWAVReader* source = nullptr,
+                      int32_t rate = 44100) {
   const std::string path = dir.Path("out.wav");
   TWAVWriter w;
   SetFormat(w, kind, static_cast<int32_t>(planes.size()), rate, bits);
@@ -61,8 +65,7 @@ TBytes WriteFileBytes(const TTempDir& dir, int32_t kind, int32_t bits, const std
 
 } // namespace
 
-TEST(WavWriter, PlainHeaderSizesAndPadding)
-{
+TEST(WavWriter, PlainHeaderSizesAndPadding) {
   TTempDir dir;
   const TBytes stereo = WriteFileBytes(dir, 1, 24, {Words({1, 2, 3}), Words({4, 5, 6})});
   ASSERT_EQ(stereo.size(), 62u);
@@ -91,8 +94,7 @@ TEST(WavWriter, PlainHeaderSizesAndPadding)
   EXPECT_EQ(ReadAll(*back)[0], (std::vector<float>{1.5f, -2.0f}));
 }
 
-TEST(WavWriter, SourceMetadataIsCarried)
-{
+TEST(WavWriter, SourceMetadataIsCarried) {
   TTempDir dir;
   auto source = Read(Riff({Chunk("fmt ", FmtExtensible(2, 96000, 4, 16, 0x3, 1)), Chunk("data", TBytes(8, 0)),
                            InfoList({{"INAM", "abcd"}, {"ICMT", "remark"}}),
@@ -131,8 +133,7 @@ TEST(WavWriter, SourceMetadataIsCarried)
   EXPECT_EQ(LE32At(out, 4), out.size() - 8);
 }
 
-TEST(WavWriter, InfoLayoutAndOddLoopCounts)
-{
+TEST(WavWriter, InfoLayoutAndOddLoopCounts) {
   TTempDir dir;
   auto source = Read(Riff({Chunk("fmt ", Fmt(1, 1, 44100, 2, 16)), Chunk("data", TBytes(2, 0)),
                            InfoList({{"INAM", "abcd"}}), Chunk("smpl", SamplerBody(-3, {}))}));
@@ -172,8 +173,7 @@ private:
   bool* FFinished;
 };
 
-std::vector<std::string> Listing(const std::string& folder)
-{
+std::vector<std::string> Listing(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
     names.push_back(entry.path().filename().string());
@@ -181,8 +181,7 @@ std::vector<std::string> Listing(const std::string& folder)
   return names;
 }
 
-void ExpectWriteError(const std::function<void()>& action)
-{
+void ExpectWriteError(const std::function<void()>& action) {
   try {
     action();
     FAIL() << "no error";
@@ -193,8 +192,7 @@ void ExpectWriteError(const std::function<void()>& action)
 
 } // namespace
 
-TEST(WavWriter, LifecycleAndFailures)
-{
+TEST(WavWriter, LifecycleAndFailures) {
   TTempDir dir;
   TWAVWriter idle;
   EXPECT_NO_THROW(idle.Close());
@@ -255,8 +253,7 @@ TEST(WavWriter, LifecycleAndFailures)
 
 // Past a file size limit the buffered bytes fail only when flushed at the
 // close: the old file stays as it was and no temporary is left.
-TEST(WavWriter, AFailedCloseKeepsTheOldFile)
-{
+TEST(WavWriter, AFailedCloseKeepsTheOldFile) {
   TTempDir dir;
   WriteFile(dir.Path("out.wav"), TBytes(300, 7));
   rlimit saved{};
@@ -280,8 +277,7 @@ TEST(WavWriter, AFailedCloseKeepsTheOldFile)
   EXPECT_EQ(Listing(dir.Path("")), std::vector<std::string>{"out.wav"});
 }
 
-TEST(WavWriter, OutputsReachingFourGibibytesAreRefusedCleanly)
-{
+TEST(WavWriter, OutputsReachingFourGibibytesAreRefusedCleanly) {
   TTempDir dir;
   TWAVWriter w;
   SetFormat(w, 1, 16, 48000, 32);

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 struct TCliResult {
   int Status = -1;
-  std::string Errors;  // stderr
+  std::string Errors; // stderr
 };
 
 class Cli : public ::testing::Test {
@@ -27,7 +27,8 @@ protected:
   void SetUp() override { fs::create_directories(Dir + "rec/sub"); }
 
   TCliResult Run(const std::string& arguments) const {
-    const std::string command = "cd '" + Dir + "' && '" RAVELIN_CLI_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";
+    const std::string command =
+        "cd '" + Dir + "' && '" RAVELIN_CLI_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";
     const int status = std::system(command.c_str());
     std::stringstream errors;
     errors << std::ifstream(Dir + "stderr.txt").rdbuf();
@@ -44,13 +45,14 @@ protected:
 
 TEST_F(Cli, DeconvolvesFoldersIntoMirroredOutputs) {
   MakeMeasurement();
-  const TCliResult result = Run("deconvolve --tone tone.wav --silence 0.1 --bits float --recurse --out out rec");
+  const TCliResult result =
+      Run("deconvolve --tone tone.wav --silence 0.1 --bits float --recurse --out out rec");
   EXPECT_EQ(result.Status, 0) << result.Errors;
   EXPECT_NE(result.Errors.find("[1/2] a.wav\n"), std::string::npos) << result.Errors;
   EXPECT_NE(result.Errors.find("[2/2] b.WAV\n"), std::string::npos);
   EXPECT_NE(result.Errors.find("processed 2, skipped 0, failed 0"), std::string::npos);
   ravelin::TWAVReader output(Dir + "out/sub/b_rv.wav");
-  EXPECT_EQ(output.FrameCount(), 1601);  // R + P - T + 1 with P = 1600
+  EXPECT_EQ(output.FrameCount(), 1601); // R + P - T + 1 with P = 1600
   EXPECT_EQ(output.ProductTag(), "Ravelin");
 
   // Own outputs are skipped by default.
@@ -69,7 +71,8 @@ TEST_F(Cli, FailuresGiveStatusOneAndStopOnErrorStops) {
 
   result = Run("deconvolve --tone tone.wav --silence 0.1 --stop-on-error --reprocess rec");
   EXPECT_EQ(result.Status, 1);
-  EXPECT_NE(result.Errors.find("processed 0, skipped 0, failed 1, not reached 2"), std::string::npos) << result.Errors;
+  EXPECT_NE(result.Errors.find("processed 0, skipped 0, failed 1, not reached 2"), std::string::npos)
+      << result.Errors;
 }
 
 TEST_F(Cli, UsageAndValidationErrorsGiveStatusTwoWithTheEngineTexts) {
@@ -79,8 +82,9 @@ TEST_F(Cli, UsageAndValidationErrorsGiveStatusTwoWithTheEngineTexts) {
   EXPECT_EQ(result.Errors, "ravelin-cli: Invalid pre silence value specified!\n");
   result = Run("deconvolve --tone tone.wav --low-cut 100 --high-cut 50 rec");
   EXPECT_EQ(result.Status, 2);
-  EXPECT_EQ(result.Errors,
-            "ravelin-cli: Invalid High Cut value specified!\n\n(should be Hertz cutoff frequency above Low Cut)\n");
+  EXPECT_EQ(
+      result.Errors,
+      "ravelin-cli: Invalid High Cut value specified!\n\n(should be Hertz cutoff frequency above Low Cut)\n");
   EXPECT_EQ(Run("deconvolve rec").Errors, "ravelin-cli: Please select test tone file first!\n");
   EXPECT_EQ(Run("deconvolve --tone tone.wav rec/sub/nothing-here").Status, 2);
   EXPECT_EQ(Run("deconvolve --tone tone.wav --slope 13 rec").Status, 2);
@@ -99,14 +103,17 @@ TEST_F(Cli, SlopeSetsTheCutFiltersAttenuation) {
   MakeMeasurement();
   const struct {
     const char* Slope;
-    double Frequency;  // Hz
-    double Low, High;  // dB
-  } cases[] = {{"12", 100, -3.2, -2.8},  {"24", 100, -6.2, -5.8}, {"84", 100, -21.2, -20.8},
-               {"96", 100, -24.2, -23.8}, {"max", 90, -300, -60}};
+    double Frequency; // Hz
+    double Low, High; // dB
+  } cases[] = {{"12", 100, -3.2, -2.8},
+               {"24", 100, -6.2, -5.8},
+               {"84", 100, -21.2, -20.8},
+               {"96", 100, -24.2, -23.8},
+               {"max", 90, -300, -60}};
   for (const auto& c : cases) {
-    const TCliResult result =
-        Run(std::string("deconvolve --tone tone.wav --silence 2 --bits float --low-cut 100 --out out --slope ") +
-            c.Slope + " rec/a.wav");
+    const TCliResult result = Run(
+        std::string("deconvolve --tone tone.wav --silence 2 --bits float --low-cut 100 --out out --slope ") +
+        c.Slope + " rec/a.wav");
     ASSERT_EQ(result.Status, 0) << result.Errors;
     const std::vector<float> response = ravelin::test::ReadAudio(Dir + "out/a_rv.wav")[0];
     const double level = ravelin::test::LevelAt(response, c.Frequency, 8000);
@@ -128,9 +135,10 @@ TEST_F(Cli, HelpDocumentsEveryOption) {
   ASSERT_EQ(Run("--help").Status, 0);
   std::stringstream help;
   help << std::ifstream(Dir + "stdout.txt").rdbuf();
-  for (const char* option : {"--tone", "--out", "--bits", "--reversed", "--min-phase", "--volume", "--normalize",
-                             "--silence", "--low-cut", "--high-cut", "--slope", "--no-suffix", "--reprocess",
-                             "--recurse", "--stop-on-error", "--rate", "--channels", "--duration", "--fade"})
+  for (const char* option :
+       {"--tone", "--out", "--bits", "--reversed", "--min-phase", "--volume", "--normalize", "--silence",
+        "--low-cut", "--high-cut", "--slope", "--no-suffix", "--reprocess", "--recurse", "--stop-on-error",
+        "--rate", "--channels", "--duration", "--fade"})
     EXPECT_NE(help.str().find(option), std::string::npos) << option;
 }
 

@@ -30,12 +30,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using ravelin::TWAVReader;
-using TBytes = std::string;  // a file's bytes
+using TBytes = std::string; // a file's bytes
 
 // ravelin-cli running in a folder, its stderr on a pipe.
 class TChild {
 public:
-  TChild(const std::string& dir, const std::vector<std::string>& arguments, rlim_t fileSizeLimit = RLIM_INFINITY) {
+  TChild(const std::string& dir, const std::vector<std::string>& arguments,
+         rlim_t fileSizeLimit = RLIM_INFINITY) {
     std::vector<std::string> words{RAVELIN_CLI_PATH};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -49,9 +50,10 @@ public:
       // Only async-signal-safe calls between fork and exec.
       const rlimit limit{fileSizeLimit, fileSizeLimit};
       const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-      if (chdir(dir.c_str()) != 0 || setrlimit(RLIMIT_FSIZE, &limit) != 0 || dup2(null, 1) < 0 || dup2(fds[1], 2) < 0)
+      if (chdir(dir.c_str()) != 0 || setrlimit(RLIMIT_FSIZE, &limit) != 0 || dup2(null, 1) < 0 ||
+          dup2(fds[1], 2) < 0)
         _exit(126);
-      signal(SIGXFSZ, SIG_DFL);  // the tool itself must ignore it
+      signal(SIGXFSZ, SIG_DFL); // the tool itself must ignore it
       close(fds[0]);
       execv(argv[0], argv.data());
       _exit(127);
@@ -164,16 +166,21 @@ TBytes Aiff48k(const std::vector<float>& samples) {
   TBytes sound;
   for (const float sample : samples)
     sound += BigEndian(static_cast<uint16_t>(static_cast<int16_t>(std::lround(sample * 32767.0f))), 2);
-  const TBytes rate = TBytes("\x40\x0E\xBB\x80", 4) + TBytes(6, '\0');  // 48000 as an 80-bit extended
-  const TBytes comm = BigEndian(1, 2) + BigEndian(static_cast<uint32_t>(samples.size()), 4) + BigEndian(16, 2) + rate;
+  const TBytes rate = TBytes("\x40\x0E\xBB\x80", 4) + TBytes(6, '\0'); // 48000 as an 80-bit extended
+  const TBytes comm =
+      BigEndian(1, 2) + BigEndian(static_cast<uint32_t>(samples.size()), 4) + BigEndian(16, 2) + rate;
   const TBytes body = "AIFFCOMM" + BigEndian(18, 4) + comm + "SSND" +
                       BigEndian(static_cast<uint32_t>(sound.size() + 8), 4) + TBytes(8, '\0') + sound;
   return "FORM" + BigEndian(static_cast<uint32_t>(body.size()), 4) + body;
 }
 
-void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+void Sleep(double seconds) {
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // The names in a folder, sorted.
 std::vector<std::string> Names(const std::string& folder) {
@@ -198,13 +205,16 @@ protected:
   // 0.25 s of float sweep at 48 kHz, and its output frame count at 0.1 s pre-silence.
   static constexpr int Rate = 48000;
   static constexpr int64_t ToneFrames = 12000;
-  static constexpr int64_t OutputFrames = 9601;  // recording + pre-silence - tone + 1
+  static constexpr int64_t OutputFrames = 9601; // recording + pre-silence - tone + 1
   const std::vector<std::string> Options{"deconvolve", "--tone", "tone.wav", "--silence", "0.1"};
 
   void SetUp() override {
-    Dir = (fs::temp_directory_path() / ("ravelin-faults-" + std::to_string(std::random_device()()))).string() + "/";
+    Dir =
+        (fs::temp_directory_path() / ("ravelin-faults-" + std::to_string(std::random_device()()))).string() +
+        "/";
     fs::create_directories(Dir + "rec");
-    ASSERT_EQ(Run({"sweep", "tone.wav", "--rate", "48000", "--duration", "0.25", "--bits", "float"}).Status, 0);
+    ASSERT_EQ(Run({"sweep", "tone.wav", "--rate", "48000", "--duration", "0.25", "--bits", "float"}).Status,
+              0);
     Tone = ReadFile(Dir + "tone.wav");
   }
   void TearDown() override { fs::remove_all(Dir); }
@@ -219,7 +229,9 @@ protected:
     extra.insert(extra.begin(), Options.begin(), Options.end());
     return extra;
   }
-  void Put(const std::string& name, const TBytes& bytes) const { std::ofstream(Dir + name, std::ios::binary) << bytes; }
+  void Put(const std::string& name, const TBytes& bytes) const {
+    std::ofstream(Dir + name, std::ios::binary) << bytes;
+  }
   TBytes Bytes(const std::string& name) const { return ReadFile(Dir + name); }
 
   TBytes Tone;
@@ -238,7 +250,8 @@ TEST_F(Faults, FileSizeLimitLeavesNoPartialFile) {
       // Far below the output's size (29 kB at 24 bits), above nothing else the tool writes.
       const TRun run = Run(arguments, 16384);
       EXPECT_EQ(run.Status, 1) << run.Errors;
-      EXPECT_TRUE(Contains(run.Errors, "ravelin-cli: error: rec/a.wav: 011 - File write error\n")) << run.Errors;
+      EXPECT_TRUE(Contains(run.Errors, "ravelin-cli: error: rec/a.wav: 011 - File write error\n"))
+          << run.Errors;
       EXPECT_EQ(Names(Dir + "rec"), std::vector<std::string>{"a.wav"});
       EXPECT_TRUE(Bytes("rec/a.wav") == Tone) << "recording changed";
     }
@@ -269,7 +282,8 @@ TEST_F(Faults, RecordingDeletedAfterTheScanFailsAloneWithTheReadersMessage) {
   ASSERT_TRUE(child.ReadUntil("[1/2] a.wav\n")) << child.Errors;
   fs::remove(Dir + "rec/b.wav");
   EXPECT_EQ(child.Wait(), 1) << child.Errors;
-  EXPECT_TRUE(Contains(child.Errors, "ravelin-cli: error: rec/b.wav: 007 - File open error\n")) << child.Errors;
+  EXPECT_TRUE(Contains(child.Errors, "ravelin-cli: error: rec/b.wav: 007 - File open error\n"))
+      << child.Errors;
   EXPECT_TRUE(Contains(child.Errors, "processed 1, skipped 0, failed 1\n")) << child.Errors;
   ExpectCompleteOutput(Dir + "rec/a_rv.wav", 10 * Rate + OutputFrames - ToneFrames);
 }
@@ -293,10 +307,11 @@ TEST_F(Faults, FolderNamedLikeARecordingIsScannedNeverRead) {
 
 TEST_F(Faults, ForeignOutputIsRefusedAndOwnOutputReplaced) {
   Put("rec/a.wav", Tone);
-  Put("rec/a_rv.wav", Tone);  // a recording of the user's that happens to carry the output's name
+  Put("rec/a_rv.wav", Tone); // a recording of the user's that happens to carry the output's name
   TRun run = Run(Deconvolve({"rec/a.wav"}));
   EXPECT_EQ(run.Status, 1) << run.Errors;
-  EXPECT_TRUE(Contains(run.Errors, "ravelin-cli: error: rec/a.wav: Refusing to replace a file Ravelin did not write: "))
+  EXPECT_TRUE(Contains(run.Errors,
+                       "ravelin-cli: error: rec/a.wav: Refusing to replace a file Ravelin did not write: "))
       << run.Errors;
   EXPECT_TRUE(Contains(run.Errors, "a_rv.wav\n")) << run.Errors;
   EXPECT_TRUE(Bytes("rec/a_rv.wav") == Tone) << "foreign file replaced";
@@ -378,7 +393,7 @@ TEST_F(Faults, KilledBatchLeavesEveryRecordingWholeOrReplaced) {
   const TCreationWatch watch(Dir + "rec");
   std::mt19937 random(20240610);
   int kills = 0;
-  int left = Count;  // recordings the next run processes
+  int left = Count; // recordings the next run processes
   for (int attempt = 0; kills < Kills && attempt < 4 * Kills && !HasFailure(); ++attempt) {
     watch.Clear();
     TChild child(Dir, arguments);

@@ -104,7 +104,7 @@ TEST(CutFilter, HighCutAndBothTogether) {
 
 TEST(CutFilter, ImpulseReturnsTheKernelWithoutDelay) {
   const std::vector<float> kernel = DesignCutKernel(44100, 20.0, 0.0, 3);
-  for (size_t length : {size_t{30000}, size_t{100}}) {  // the second is shorter than the latency
+  for (size_t length : {size_t{30000}, size_t{100}}) { // the second is shorter than the latency
     std::vector<double> y(length + 16, 12345.0);
     std::fill_n(y.begin(), length, 0.0);
     y[0] = 1.0;

@@ -24,7 +24,8 @@ std::vector<int32_t> Quantise(TOutputDither& dither, std::vector<float> samples)
 }
 
 std::set<int32_t> Outcomes(TOutputDither& dither, float sample, int count = 2000) {
-  const std::vector<int32_t> codes = Quantise(dither, std::vector<float>(static_cast<std::size_t>(count), sample));
+  const std::vector<int32_t> codes =
+      Quantise(dither, std::vector<float>(static_cast<std::size_t>(count), sample));
   return {codes.begin(), codes.end()};
 }
 

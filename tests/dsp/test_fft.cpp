@@ -96,7 +96,9 @@ double RelativeError(const std::vector<double>& result, const std::vector<long d
 // at N = 4096). log2(N) eps leaves a margin of 4 to 8 times the measured errors
 // at every order and fails for any wrong twiddle, sign or index, which all give
 // errors of order 1.
-double ErrorBound(int order) { return order * Eps; }
+double ErrorBound(int order) {
+  return order * Eps;
+}
 
 TEST(FastFourierTransform, ForwardAndInverseMatchLongDoubleDftForOrders2To12) {
   for (int order = 2; order <= 12; ++order) {
@@ -226,8 +228,9 @@ TEST(FastFourierTransform, KnownTransformsAtOrder22) {
   worst = std::fabs(x[0] - 1.0) + std::fabs(x[1] + 1.0);
   for (std::size_t k = 1; k < n / 2; ++k) {
     const long double angle = step * static_cast<long double>((delay * k) % n);
-    worst = std::max({worst, static_cast<double>(std::fabs(static_cast<long double>(x[2 * k]) - std::cos(angle))),
-                      static_cast<double>(std::fabs(static_cast<long double>(x[2 * k + 1]) - std::sin(angle)))});
+    worst =
+        std::max({worst, static_cast<double>(std::fabs(static_cast<long double>(x[2 * k]) - std::cos(angle))),
+                  static_cast<double>(std::fabs(static_cast<long double>(x[2 * k + 1]) - std::sin(angle)))});
   }
   EXPECT_LE(worst, ErrorBound(order));
 

@@ -22,7 +22,9 @@ std::vector<TStoreVariant> Variants() {
   return variants;
 }
 
-std::string VariantName(TStoreVariant variant) { return variant == TStoreVariant::Quad ? "Quad" : "Plain"; }
+std::string VariantName(TStoreVariant variant) {
+  return variant == TStoreVariant::Quad ? "Quad" : "Plain";
+}
 
 std::vector<double> RandomDoubles(size_t count, uint32_t seed) {
   std::mt19937 generator(seed);
@@ -74,9 +76,9 @@ struct TRig {
   TFFTResponse Response;
   TFFTConvolver Convolver;
 
-  TRig(int order, TStoreVariant variant, uint32_t chunkLimit = 0, uint32_t blocksPerChunk = 8)
-      : Manager(order, blocksPerChunk, variant, chunkLimit), FFT(order + 1), Response(Manager, FFT),
-        Convolver(Manager, Response, FFT) {}
+  TRig(int order, TStoreVariant variant, uint32_t chunkLimit = 0, uint32_t blocksPerChunk = 8) :
+      Manager(order, blocksPerChunk, variant, chunkLimit), FFT(order + 1), Response(Manager, FFT),
+      Convolver(Manager, Response, FFT) {}
 
   // Feeds x in the given call sizes (cycled) and returns the output.
   std::vector<double> Run(const std::vector<double>& x, const std::vector<int32_t>& sizes, TCollector& out) {
@@ -132,7 +134,7 @@ TEST(FFTBlockManager, DataAreasAreAlignedAndDisjoint) {
   const TBlockChain chain = manager.AllocBlocks(10);
   ASSERT_EQ(chain.Count, 10);
   const size_t areaBytes = 8 * 8 + 16;
-  std::vector<std::pair<uintptr_t, uintptr_t>> ranges;  // header and data area of every block
+  std::vector<std::pair<uintptr_t, uintptr_t>> ranges; // header and data area of every block
   for (TFFTBlock* block = chain.First; block; block = block->Next) {
     const auto header = reinterpret_cast<uintptr_t>(block);
     const auto data = reinterpret_cast<uintptr_t>(block->Data);
@@ -201,7 +203,8 @@ TEST(SpectrumKernels, StoreRoundTripKeepsEndsExactAndRoundsBins) {
 
 TEST(SpectrumKernels, ProductsMatchComplexArithmetic) {
   constexpr int32_t M = 32;
-  const std::vector<double> x = RandomDoubles(2 * M, 1), h = RandomDoubles(2 * M, 2), a = RandomDoubles(2 * M, 3);
+  const std::vector<double> x = RandomDoubles(2 * M, 1), h = RandomDoubles(2 * M, 2),
+                            a = RandomDoubles(2 * M, 3);
   for (TStoreVariant variant : Variants()) {
     const TSpectrumKernels& k = SpectrumKernels(variant);
     TAlignedDoubles xs(M + 2), hs(M + 2), as(M + 2), ms(M + 2);

@@ -24,9 +24,13 @@ double AnalogLowPass(double x) {
   const double q = static_cast<double>(CutQ);
   return 1.0 / std::sqrt((1 - x * x) * (1 - x * x) + (x / q) * (x / q));
 }
-double AnalogHighPass(double x) { return x * x * AnalogLowPass(x); }
+double AnalogHighPass(double x) {
+  return x * x * AnalogLowPass(x);
+}
 
-double Db(double v) { return 20.0 * std::log10(v); }
+double Db(double v) {
+  return 20.0 * std::log10(v);
+}
 
 // Cut response on a grid of 1 Hz bins (fs = 48000, N = 48000, bins 0 .. 24000).
 std::vector<double> CutGrid(TBiquadKind kind, double corner, double start = 1.0) {
@@ -62,7 +66,8 @@ TEST(BiquadMagnitude, MultipliesByTheMagnitudeOfTheSection) {
   }
   BiquadMagnitude(grid.data(), static_cast<uint32_t>(grid.size()), response.data(), c);
   for (size_t i = 0; i < grid.size(); ++i)
-    EXPECT_NEAR(response[i], (0.5 + static_cast<double>(i)) * BiquadAt(c, std::numbers::pi * grid[i]), 1e-9) << i;
+    EXPECT_NEAR(response[i], (0.5 + static_cast<double>(i)) * BiquadAt(c, std::numbers::pi * grid[i]), 1e-9)
+        << i;
 }
 
 // Angles below 0.0625 rad, where the cut filters' grids lie, around the corner

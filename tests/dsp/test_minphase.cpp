@@ -116,7 +116,8 @@ TEST(MinimumPhase, HighOrderResponseKeepsItsPhaseOverSeveralTurns) {
 
 // Non-finite input must give a non-finite result, never finite numbers.
 TEST(MinimumPhase, NonFiniteBinSpreadsIntoTheResult) {
-  for (const double bad : {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+  for (const double bad :
+       {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
     constexpr int32_t n = 64;
     const TFastFourierTransform fft(6);
     std::vector<double> x(n, 1.0);

@@ -15,7 +15,7 @@ TEST(CosSin, MatchesTheLibraryOverItsRange) {
   const struct {
     double First, Step;
     int Count;
-    bool Relative;  // tolerance of 2^-52 times the value instead of 2^-51
+    bool Relative;                               // tolerance of 2^-52 times the value instead of 2^-51
   } ranges[] = {{1e-12, 3e-5, 2100, true},       // the sections' small angles
                 {-3.2, 1e-3, 6400, false},       // every quadrant once
                 {1000.0, 0.7, 2000, false},      // phases of many turns

@@ -79,7 +79,7 @@ TEST_F(Batch, FailuresAnsweredYesStayInTheListInOrder) {
 
 TEST_F(Batch, CancelStopsBeforeTheNextFile) {
   const auto files = MakeFiles(10, {1});
-  FrontEnd.CancelAt = 3;  // pressed while file 3 of 10 runs: observed before file 4
+  FrontEnd.CancelAt = 3; // pressed while file 3 of 10 runs: observed before file 4
   std::vector<std::string> expected = {files[1]};
   const auto rest = Slice(files, 3);
   expected.insert(expected.end(), rest.begin(), rest.end());
@@ -115,7 +115,7 @@ TEST_F(Batch, UnusableOutputFolderEndsTheRunByException) {
 
 TEST_F(Batch, OwnOutputsAreSkippedUnlessAskedToReprocess) {
   const auto files = MakeFiles(1);
-  Options.PreSilence = 0.07;  // outputs long enough to be recordings again
+  Options.PreSilence = 0.07; // outputs long enough to be recordings again
   ASSERT_TRUE(Run(files).empty());
   const std::string output = Folder.Path() + "out/take0_rv.wav";
   Options.OutFolder = Folder.Path() + "again/";
@@ -149,7 +149,7 @@ TEST_F(Batch, IntegerOutputsAreDitheredToTheChosenDepth) {
   const TChannels out = test::ReadAudio(Folder.Path() + "out/take0_rv.wav");
   for (const float sample : out[0])
     EXPECT_EQ(sample * 32768.0f, std::round(sample * 32768.0f));
-  EXPECT_NEAR(out[0][0], 1.0f, 1e-3f);  // the impulse, an exact copy of the tone
+  EXPECT_NEAR(out[0][0], 1.0f, 1e-3f); // the impulse, an exact copy of the tone
 }
 
 } // namespace

@@ -20,7 +20,7 @@ using test::TChannels;
 constexpr int32_t Rate = 8000;
 constexpr int32_t ToneFrames = 8192;
 constexpr size_t ResponseLength = 300;
-constexpr size_t Tail = 400;  // recording frames beyond the test tone
+constexpr size_t Tail = 400; // recording frames beyond the test tone
 
 // Direct sound after a short delay, then a decaying, noise-like tail.
 std::vector<double> RoomResponse(size_t delay, double scale) {
@@ -33,9 +33,9 @@ std::vector<double> RoomResponse(size_t delay, double scale) {
 }
 
 size_t PeakIndex(const std::vector<float>& samples) {
-  return static_cast<size_t>(std::max_element(samples.begin(), samples.end(), [](float a, float b) {
-                               return std::fabs(a) < std::fabs(b);
-                             }) - samples.begin());
+  return static_cast<size_t>(std::max_element(samples.begin(), samples.end(),
+                                              [](float a, float b) { return std::fabs(a) < std::fabs(b); }) -
+                             samples.begin());
 }
 
 class Deconvolution : public test::TMeasurementTest {
@@ -61,24 +61,24 @@ TEST_F(Deconvolution, PlainTechniqueRecoversAKnownResponse) {
   const auto h = RoomResponse(10, 0.5);
   const TChannels out = Process({Record(h)});
   ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0].size(), Tail + 1);  // L = R - T + 1
-  EXPECT_LT(test::ErrorDecibels(out[0], h), -120.0);  // measured about -150 dB
+  EXPECT_EQ(out[0].size(), Tail + 1);                // L = R - T + 1
+  EXPECT_LT(test::ErrorDecibels(out[0], h), -120.0); // measured about -150 dB
 }
 
 TEST_F(Deconvolution, PreSilencePlacesTheResponseAfterSZeros) {
-  Options.PreSilence = 0.05;  // P = Round(800) + 1 with bit 0 cleared = 800, S = 400
+  Options.PreSilence = 0.05; // P = Round(800) + 1 with bit 0 cleared = 800, S = 400
   const auto h = RoomResponse(10, 0.5);
   const TChannels out = Process({Record(h)});
   ASSERT_EQ(out[0].size(), Tail + 800 + 1);
   const std::vector<float> shifted(out[0].begin() + 400, out[0].end());
-  EXPECT_LT(test::ErrorDecibels(shifted, h), -120.0);  // measured about -150 dB
-  EXPECT_LT(*std::max_element(out[0].begin(), out[0].begin() + 390, [](float a, float b) {
-    return std::fabs(a) < std::fabs(b);
-  }), 1e-3f);
+  EXPECT_LT(test::ErrorDecibels(shifted, h), -120.0); // measured about -150 dB
+  EXPECT_LT(*std::max_element(out[0].begin(), out[0].begin() + 390,
+                              [](float a, float b) { return std::fabs(a) < std::fabs(b); }),
+            1e-3f);
 }
 
 TEST_F(Deconvolution, ExactCopyOfTheToneGivesAnImpulseAtSOrItsPeakAtSMinusOne) {
-  Options.PreSilence = 0.05;  // S = 400
+  Options.PreSilence = 0.05; // S = 400
   std::vector<float> copy = Tone;
   copy.resize(Tone.size() + Tail, 0.0f);
   EXPECT_EQ(PeakIndex(Process({copy})[0]), 400u);
@@ -102,7 +102,7 @@ TEST_F(Deconvolution, ReversedTechniqueGivesTheResponseShapeAtItsDelay) {
   std::vector<float> scaled(ResponseLength);
   for (size_t i = 0; i < ResponseLength; ++i)
     scaled[i] = static_cast<float>(window[i] * energy / dot);
-  EXPECT_LT(test::ErrorDecibels(scaled, h), -12.0);  // measured -15.0 dB
+  EXPECT_LT(test::ErrorDecibels(scaled, h), -12.0); // measured -15.0 dB
 }
 
 TEST_F(Deconvolution, MinimumPhaseMovesADelayedImpulseToTheStart) {
@@ -126,12 +126,12 @@ TEST_F(Deconvolution, StereoRecordingIsDividedByTheMonoToneOnEachChannel) {
 TEST_F(Deconvolution, MonoRecordingUsesOnlyTheFirstChannelOfAStereoTone) {
   UseTestTone({Tone, ToneCopy(Tone.size(), 0.5f)});
   const auto h = RoomResponse(10, 0.5);
-  EXPECT_LT(test::ErrorDecibels(Process({Record(h)})[0], h), -120.0);  // measured about -150 dB
+  EXPECT_LT(test::ErrorDecibels(Process({Record(h)})[0], h), -120.0); // measured about -150 dB
 }
 
 TEST_F(Deconvolution, UnusableTestTonesAreReportedInsteadOfWritingNonFiniteSamples) {
   const TChannels recording = {std::vector<float>(64, 0.25f)};
-  test::WriteFloatWav(Options.TestTone, {{0.5f, -0.5f}}, Rate);  // no zero-frequency content
+  test::WriteFloatWav(Options.TestTone, {{0.5f, -0.5f}}, Rate); // no zero-frequency content
   ASSERT_TRUE(LoadTestTone(Workspace, Options, FrontEnd));
   EXPECT_NE(FailureOf(recording).find("Cannot deconvolve: the test tone spectrum has zero bins!"),
             std::string::npos);
@@ -152,7 +152,7 @@ TEST(DeconvolutionSizes, FollowTheFileAndPreSilence) {
   EXPECT_EQ(sizes.Padding, 0);
   EXPECT_EQ(sizes.OutputLength, 100000 - 1000 + 1);
   EXPECT_EQ(sizes.Order, 18);
-  EXPECT_EQ(ComputeSizes(131072, 1000, 0.0, 48000).Order, 18);  // N = 2 R exactly
+  EXPECT_EQ(ComputeSizes(131072, 1000, 0.0, 48000).Order, 18); // N = 2 R exactly
   sizes = ComputeSizes(100000, 1000, 0.5, 48000);
   EXPECT_EQ(sizes.Padding, 48000);
   EXPECT_EQ(sizes.PreSilence, 24000);
@@ -175,7 +175,7 @@ TEST(DeconvolutionSizes, RefuseWhatDoesNotFitInsteadOfWrappingAround) {
   EXPECT_EQ(message((int64_t{1} << 32) + 5000, 1000, 0.0), "Recorded file is too long to process!");
   EXPECT_EQ(message((int64_t{1} << 26) + 1, 1000, 0.0), "Recorded file is too long to process!");
   EXPECT_EQ(message(100000, 1000, 1e6), "Pre silence is too long to process!");
-  EXPECT_EQ(message(1 << 26, 1000, 0.0), "no error");  // the largest transform
+  EXPECT_EQ(message(1 << 26, 1000, 0.0), "no error"); // the largest transform
 }
 
 TEST(ReverseDoubles, SwapsPairsFromBothEnds) {

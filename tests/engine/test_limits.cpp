@@ -27,7 +27,7 @@ TEST(ParseNumber, TooSmallReadsAsSignedZeroTooLargeFails) {
       {"1e-400", true, 0.0},
       {"-1e-400", true, -0.0},
       {"2e-324", true, 0.0},
-      {"5e-324", true, 5e-324},  // the smallest subnormal
+      {"5e-324", true, 5e-324}, // the smallest subnormal
       {"0." + Zeros400 + "1", true, 0.0},
       {"-0.001e-99999999999999999999", true, -0.0},
       {"1" + Zeros400 + "e-500", true, 1e-100},
@@ -66,9 +66,10 @@ TEST(ParseSingleAndInteger, RangeOfTheTarget) {
     const char* Text;
     bool Ok;
     int Value;
-  } integers[] = {{"+4", true, 4},      {"-2147483648", true, -2147483647 - 1}, {"2147483648", false, 0},
-                  {"+-1", false, 0},    {"-", false, 0},                        {"+", false, 0},
-                  {"12x", false, 0},    {" 1", false, 0}};
+  } integers[] = {{"+4", true, 4},          {"-2147483648", true, -2147483647 - 1},
+                  {"2147483648", false, 0}, {"+-1", false, 0},
+                  {"-", false, 0},          {"+", false, 0},
+                  {"12x", false, 0},        {" 1", false, 0}};
   for (const auto& c : integers) {
     int value = 7;
     ASSERT_EQ(ParseInteger(c.Text, value), c.Ok) << c.Text;
@@ -79,14 +80,15 @@ TEST(ParseSingleAndInteger, RangeOfTheTarget) {
 // Each field at the edge of its range: accepted with a usable value, or
 // refused with that field's own message.
 TEST(ValidateOptions, ValuesBeyondTheirTypesRangeAreRefusedByTheirField) {
-  const std::string lowCutMessage = "Invalid Low Cut value specified!\r\r(should be Hertz cutoff frequency above 0.1)";
+  const std::string lowCutMessage =
+      "Invalid Low Cut value specified!\r\r(should be Hertz cutoff frequency above 0.1)";
   const std::string highCutMessage =
       "Invalid High Cut value specified!\r\r(should be Hertz cutoff frequency above Low Cut)";
   const struct {
     std::string TOptionControls::*Text;
     bool TOptionControls::*Check;
     const char* Value;
-    std::string Message;  // empty: accepted
+    std::string Message; // empty: accepted
   } cases[] = {
       {&TOptionControls::LowCutText, &TOptionControls::LowCut, "1e300", lowCutMessage},
       {&TOptionControls::LowCutText, &TOptionControls::LowCut, "3.5e38", lowCutMessage},
@@ -129,7 +131,7 @@ TEST_F(SampleRateBounds, WorkInsideAndFailClearlyOutside) {
     int32_t Rate;
     float LowCut, HighCut;
     int Slope;
-    const char* Error;  // nullptr: success
+    const char* Error; // nullptr: success
   } cases[] = {
       {1, -1.0f, -1.0f, 0, nullptr},
       {10000000, -1.0f, -1.0f, 0, nullptr},
@@ -164,7 +166,7 @@ TEST_F(SampleRateBounds, WorkInsideAndFailClearlyOutside) {
     EXPECT_EQ(result[0].size(), 257u);
     for (const float v : result[0])
       ASSERT_TRUE(std::isfinite(v));
-    if (c.LowCut < 0.0f) {  // the recording is the tone itself: a unit impulse
+    if (c.LowCut < 0.0f) { // the recording is the tone itself: a unit impulse
       EXPECT_NEAR(result[0][0], 1.0f, 1e-3f);
     }
   }

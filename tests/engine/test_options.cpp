@@ -41,7 +41,7 @@ TValidationResult Validate(const TOptionControls& controls, TProcessOptions& opt
 TEST(ValidateOptions, ChecksInOrderWithMessagesAndFocus) {
   TProcessOptions options;
   TOptionControls controls;
-  controls.Volume = true;  // a later failure must not be reported first
+  controls.Volume = true; // a later failure must not be reported first
   controls.VolumeText = "x";
   auto result = Validate(controls, options);
   EXPECT_FALSE(result.Ok);
@@ -68,10 +68,11 @@ TEST(ValidateOptions, ChecksInOrderWithMessagesAndFocus) {
   controls.LowCut = true;
   controls.LowCutText = "0.05";
   result = Validate(controls, options);
-  EXPECT_EQ(result.Message, "Invalid Low Cut value specified!\r\r(should be Hertz cutoff frequency above 0.1)");
+  EXPECT_EQ(result.Message,
+            "Invalid Low Cut value specified!\r\r(should be Hertz cutoff frequency above 0.1)");
   EXPECT_EQ(result.Focus, TFocusControl::EditHPF);
 
-  controls.LowCutText = "0.1";  // compared in single precision: accepted
+  controls.LowCutText = "0.1"; // compared in single precision: accepted
   controls.HighCut = true;
   controls.HighCutText = "0.1";
   result = Validate(controls, options);
@@ -92,9 +93,9 @@ TEST(ValidateOptions, DerivesTheRecordFromTheControls) {
   TOptionControls controls = ValidControls();
   controls.Volume = true;
   controls.VolumeText = "-6";
-  controls.Normalize = true;  // ignored while Volume is on
+  controls.Normalize = true; // ignored while Volume is on
   controls.HighCut = true;
-  controls.HighCutText = "0";  // above the low cut's -1 when the low cut is off
+  controls.HighCutText = "0"; // above the low cut's -1 when the low cut is off
   controls.BitDepthIndex = BitDepthIndexFloat;
   controls.Ignore = false;
   controls.CutSlopeIndex = 8;

@@ -22,7 +22,8 @@ TEST(MakeOutputName, MirrorsTheSubfolderAndCreatesIt) {
   TProcessOptions options;
   options.ScanFolder = folder.Path() + "rec/";
   options.OutFolder = folder.Path() + "out/";
-  EXPECT_EQ(MakeOutputName(folder.Path() + "rec/a/b/take.wav", options), folder.Path() + "out/a/b/take_rv.wav");
+  EXPECT_EQ(MakeOutputName(folder.Path() + "rec/a/b/take.wav", options),
+            folder.Path() + "out/a/b/take_rv.wav");
   EXPECT_TRUE(fs::is_directory(folder.Path() + "out/a/b"));
   EXPECT_EQ(MakeOutputName(folder.Path() + "rec/take1.aif", options), folder.Path() + "out/take1_rv.wav");
   EXPECT_EQ(MakeOutputName(folder.Path() + "rec/v1.2/take", options), folder.Path() + "out/v1.2/take_rv.wav");
@@ -71,7 +72,7 @@ TEST_F(OutputStage, AiffRecordingIsReplacedByAWavOfTheSameName) {
   test::WriteAiff16(path, Recording, Rate);
   ASSERT_TRUE(Process(path));
   EXPECT_FALSE(fs::exists(Folder.Path() + "take_rv.wav"));
-  EXPECT_EQ(test::ReadProductTag(path), "Ravelin");  // now a WAV file under the .aif name
+  EXPECT_EQ(test::ReadProductTag(path), "Ravelin"); // now a WAV file under the .aif name
 }
 
 TEST_F(OutputStage, NoSuffixInAnotherFolderTakesOrReplacesTheName) {
@@ -82,8 +83,8 @@ TEST_F(OutputStage, NoSuffixInAnotherFolderTakesOrReplacesTheName) {
   ASSERT_TRUE(Process(path));
   EXPECT_TRUE(fs::exists(Folder.Path() + "out/take.wav"));
   EXPECT_FALSE(fs::exists(Folder.Path() + "out/take_rv.wav"));
-  EXPECT_EQ(test::ReadProductTag(path), "");  // the recording itself is untouched
-  test::WriteFloatWav(Folder.Path() + "out/take.wav", {{0.0f}}, Rate, "Ravelin");  // an older output
+  EXPECT_EQ(test::ReadProductTag(path), ""); // the recording itself is untouched
+  test::WriteFloatWav(Folder.Path() + "out/take.wav", {{0.0f}}, Rate, "Ravelin"); // an older output
   ASSERT_TRUE(Process(path));
   EXPECT_NEAR(test::ReadAudio(Folder.Path() + "out/take.wav")[0][0], 0.5f, 1e-4f);
 }
@@ -96,7 +97,7 @@ TEST_F(OutputStage, FilesNotWrittenByThisProgramAreNeverReplaced) {
   struct TCase {
     bool NoRename;
     std::string OutFolder, Target;
-    bool Folder;  // a folder in the target's place
+    bool Folder; // a folder in the target's place
   };
   const TCase cases[] = {{false, "", "take_rv.wav", false},
                          {true, "out/", "out/take.wav", false},
@@ -111,7 +112,7 @@ TEST_F(OutputStage, FilesNotWrittenByThisProgramAreNeverReplaced) {
     if (c.Folder)
       fs::create_directories(target + "/inside");
     else
-      test::WriteFloatWav(target, {{0.25f}}, Rate, "Ravelin 2");  // someone else's tag
+      test::WriteFloatWav(target, {{0.25f}}, Rate, "Ravelin 2"); // someone else's tag
     Options.NoRename = c.NoRename;
     Options.OutFolder = Folder.Path() + c.OutFolder;
     FrontEnd.Questions.clear();
@@ -177,8 +178,8 @@ TEST_F(OutputStage, NormalisationUsesTheCommonPeakAndVolumeTheFixedGain) {
   Options.Normalize = true;
   ASSERT_TRUE(Process(path));
   TChannels out = test::ReadAudio(Folder.Path() + "take_rv.wav");
-  EXPECT_NEAR(out[0][0], 0.966f, 1e-4f);  // the loudest channel reaches 0.966
-  EXPECT_NEAR(out[1][0], 0.483f, 1e-4f);  // the balance is kept
+  EXPECT_NEAR(out[0][0], 0.966f, 1e-4f); // the loudest channel reaches 0.966
+  EXPECT_NEAR(out[1][0], 0.483f, 1e-4f); // the balance is kept
 
   Options.Normalize = false;
   Options.ApplyVolume = true;

@@ -39,7 +39,7 @@ float PeakOf(const std::vector<float>& samples) {
 // samples.
 std::vector<double> ReversedReference(const std::vector<float>& tone, const std::vector<float>& recording,
                                       size_t s, size_t n, size_t length) {
-  std::vector<std::complex<Long>> root(n);  // e^(2 pi i j / n)
+  std::vector<std::complex<Long>> root(n); // e^(2 pi i j / n)
   for (size_t j = 0; j < n; ++j)
     root[j] = std::polar(1.0L, 2.0L * std::numbers::pi_v<Long> * static_cast<Long>(j) / static_cast<Long>(n));
   const auto bin = [&](const std::vector<float>& x, size_t at, size_t k) {
@@ -67,12 +67,15 @@ struct TReversedCase {
   bool SweepTone;
   bool MinPhase;
   size_t S;
-  size_t Frames;  // recording length
+  size_t Frames; // recording length
 };
 
-void PrintTo(const TReversedCase& c, std::ostream* out) { *out << c.Name; }
+void PrintTo(const TReversedCase& c, std::ostream* out) {
+  *out << c.Name;
+}
 
-class ReversedTechnique : public test::TMeasurementTest, public ::testing::WithParamInterface<TReversedCase> {};
+class ReversedTechnique : public test::TMeasurementTest,
+                          public ::testing::WithParamInterface<TReversedCase> {};
 
 // With the impulse tone and an impulse one sample late, the correlation is a
 // unit spectrum: the minimum-phase step leaves it as it is, so the output is
@@ -91,7 +94,7 @@ TEST_P(ReversedTechnique, MatchesTheEqualisedCorrelationAtItsAbsoluteLevel) {
   }
   Options.Reversed = true;
   Options.MinPhase = c.MinPhase;
-  Options.PreSilence = static_cast<double>(c.S) / Rate;  // P = 2 S
+  Options.PreSilence = static_cast<double>(c.S) / Rate; // P = 2 S
   const std::vector<float> out = Process({recording})[0];
   const size_t length = c.Frames + 2 * c.S - Tone.size() + 1;
   ASSERT_EQ(out.size(), length);
@@ -102,7 +105,7 @@ TEST_P(ReversedTechnique, MatchesTheEqualisedCorrelationAtItsAbsoluteLevel) {
     worst = std::max(worst, std::fabs(static_cast<double>(out[i]) - want[i]));
     peak = std::max(peak, std::fabs(want[i]));
   }
-  EXPECT_LT(worst, 1e-6 * peak) << "peak " << peak;  // measured 2e-8
+  EXPECT_LT(worst, 1e-6 * peak) << "peak " << peak; // measured 2e-8
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -118,10 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PreSilenceRounding, OddAndEvenProductsAndTies) {
   constexpr int32_t rate = 8192;
   const struct {
-    double Product;  // 2 x pre-silence x rate
+    double Product; // 2 x pre-silence x rate
     int32_t Padding;
-  } cases[] = {{800, 800},   {801, 802},   {800.5, 800}, {801.5, 802}, {799.5, 800}, {800.4, 800},
-               {800.6, 802}, {0.5, 0},     {1.5, 2},     {2.5, 2},     {1, 2},       {3, 4}};
+  } cases[] = {{800, 800},   {801, 802}, {800.5, 800}, {801.5, 802}, {799.5, 800}, {800.4, 800},
+               {800.6, 802}, {0.5, 0},   {1.5, 2},     {2.5, 2},     {1, 2},       {3, 4}};
   for (const auto& c : cases) {
     const TDeconvolutionSizes sizes = ComputeSizes(10000, 1000, c.Product / (2.0 * rate), rate);
     EXPECT_EQ(sizes.Padding, c.Padding) << c.Product;
@@ -138,7 +141,8 @@ TEST_F(Pinned, OddPreSilenceProductPlacesTheImpulseAtS) {
   Options.PreSilence = 801.0 / (2.0 * Rate);
   const std::vector<float> copy = ToneCopy(Tone.size() + 300);
   const auto peakIndex = [](const std::vector<float>& x) {
-    return std::max_element(x.begin(), x.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); }) -
+    return std::max_element(x.begin(), x.end(),
+                            [](float a, float b) { return std::fabs(a) < std::fabs(b); }) -
            x.begin();
   };
   std::vector<float> out = Process({copy})[0];
@@ -222,7 +226,7 @@ TEST(Sweep, FadesAreRaisedCosinesOverOnePointTwoFivePercent) {
   test::TTempFolder folder;
   TSweepSettings settings;
   settings.SampleRate = Rate;
-  settings.Duration = 1.0;  // 8000 samples, fades of 100
+  settings.Duration = 1.0; // 8000 samples, fades of 100
   settings.FloatOutput = true;
   GenerateSweep(folder.Path() + "plain.wav", settings);
   settings.Fades = true;
@@ -236,7 +240,9 @@ TEST(Sweep, FadesAreRaisedCosinesOverOnePointTwoFivePercent) {
     const Long envelope = x < fade    ? 0.5L - 0.5L * std::cos(std::numbers::pi_v<Long> * x / fade)
                           : x <= last ? 1.0L
                                       : 0.5L + 0.5L * std::cos(std::numbers::pi_v<Long> * (x - last) / fade);
-    ASSERT_NEAR(static_cast<double>(faded[i]), static_cast<double>(envelope * static_cast<Long>(plain[i])), 2e-7) << i;
+    ASSERT_NEAR(static_cast<double>(faded[i]), static_cast<double>(envelope * static_cast<Long>(plain[i])),
+                2e-7)
+        << i;
   }
 }
 

@@ -18,13 +18,13 @@ TEST(MatchesPattern, WildcardsAndLiterals) {
   EXPECT_TRUE(MatchesPattern("abc", "a?c"));
   EXPECT_FALSE(MatchesPattern("ac", "a?c"));
   EXPECT_TRUE(MatchesPattern("x", "**"));
-  EXPECT_FALSE(MatchesPattern("TAKE.WAV", "*.wav"));  // names are lower-cased by the scan
+  EXPECT_FALSE(MatchesPattern("TAKE.WAV", "*.wav")); // names are lower-cased by the scan
 }
 
 class TRecordingObserver : public TScanObserver {
 public:
   std::vector<std::string> Folders, Errors;
-  int CancelAfter = -1;  // entries allowed before Cancel
+  int CancelAfter = -1; // entries allowed before Cancel
   int Entries = 0;
   void FolderEntered(const std::string& folder) override { Folders.push_back(folder); }
   bool CancelRequested() override { return CancelAfter >= 0 && Entries++ >= CancelAfter; }

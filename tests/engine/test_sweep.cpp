@@ -31,7 +31,7 @@ TEST(GenerateSweep, RunsFrom32HzToNyquistAtTheStatedLevelAndLength) {
   settings.FloatOutput = true;
   const TChannels out = Generate(folder, settings);
   ASSERT_EQ(out.size(), 1u);
-  ASSERT_EQ(out[0].size(), 132300u);  // 32 blocks of 4096 and one of 1228
+  ASSERT_EQ(out[0].size(), 132300u); // 32 blocks of 4096 and one of 1228
   EXPECT_EQ(out[0][0], 0.0f);
   float peak = 0.0f;
   for (const float s : out[0])
@@ -39,7 +39,8 @@ TEST(GenerateSweep, RunsFrom32HzToNyquistAtTheStatedLevelAndLength) {
   EXPECT_LE(peak, 0.98f);
   EXPECT_GT(peak, 0.979f);
   // Equal time per octave: the first tenth stays near the bottom octaves.
-  EXPECT_NEAR(ZeroCrossingFrequency(out[0], 0, 13230, 44100.0), 32.0 * (std::pow(689.0, 0.1) - 1) / (0.1 * std::log(689.0)), 3.0);
+  EXPECT_NEAR(ZeroCrossingFrequency(out[0], 0, 13230, 44100.0),
+              32.0 * (std::pow(689.0, 0.1) - 1) / (0.1 * std::log(689.0)), 3.0);
   EXPECT_GT(ZeroCrossingFrequency(out[0], 131300, 132300, 44100.0), 19000.0);
 }
 
@@ -56,9 +57,9 @@ TEST(GenerateSweep, FadesStartAtZeroAndShapeBothEnds) {
     return peak;
   };
   EXPECT_EQ(out[0], 0.0f);
-  EXPECT_LT(peakOf(0, 400), 0.14f);          // raised cosine: 0.98 x 0.138 at 400
-  EXPECT_GT(peakOf(1654, 3000), 0.97f);      // full level after it
-  EXPECT_LT(peakOf(132200, 132300), 0.01f);  // end of the fade-out
+  EXPECT_LT(peakOf(0, 400), 0.14f);         // raised cosine: 0.98 x 0.138 at 400
+  EXPECT_GT(peakOf(1654, 3000), 0.97f);     // full level after it
+  EXPECT_LT(peakOf(132200, 132300), 0.01f); // end of the fade-out
 }
 
 TEST(GenerateSweep, SilentSideCarriesDitherOnlyInIntegerFormats) {
@@ -66,7 +67,7 @@ TEST(GenerateSweep, SilentSideCarriesDitherOnlyInIntegerFormats) {
   TSweepSettings settings;
   settings.ChannelCount = 2;
   settings.RightOn = false;
-  settings.Duration = 8192.0 / 44100.0;  // a whole number of blocks
+  settings.Duration = 8192.0 / 44100.0; // a whole number of blocks
   settings.BitDepth = 16;
   TChannels out = Generate(folder, settings);
   ASSERT_EQ(out[1].size(), 8192u);

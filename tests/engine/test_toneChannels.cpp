@@ -30,7 +30,7 @@ TEST(MapToneChannels, ChannelsWithoutTheSweepTakeTheFirstThatCarriesIt) {
   struct TCase {
     std::vector<double> Levels;
     int ToneChannel;
-    std::vector<int32_t> Expected;  // for recording channels 0..3
+    std::vector<int32_t> Expected; // for recording channels 0..3
     bool Notice;
   };
   const TCase cases[] = {
@@ -38,11 +38,11 @@ TEST(MapToneChannels, ChannelsWithoutTheSweepTakeTheFirstThatCarriesIt) {
       {{0.5, 0.4}, 0, {0, 1, 1, 1}, false},
       {{0.5, 0.0}, 0, {0, 0, 0, 0}, true},
       {{0.0, 0.5}, 0, {1, 1, 1, 1}, true},
-      {{0.5, 0.5e-3 * 0.9}, 0, {0, 0, 0, 0}, true},   // just over 60 dB below: dither noise
-      {{0.5, 0.5e-3 * 1.1}, 0, {0, 1, 1, 1}, false},  // just under 60 dB below: a quiet sweep
+      {{0.5, 0.5e-3 * 0.9}, 0, {0, 0, 0, 0}, true},  // just over 60 dB below: dither noise
+      {{0.5, 0.5e-3 * 1.1}, 0, {0, 1, 1, 1}, false}, // just under 60 dB below: a quiet sweep
       {{0.0, 0.5, 0.0}, 0, {1, 1, 1, 1}, true},
       {{0.3, 0.0, 0.5}, 0, {0, 0, 2, 2}, true},
-      {{0.0, 0.0}, 0, {0, 1, 1, 1}, false},  // no sweep at all: the division reports it
+      {{0.0, 0.0}, 0, {0, 1, 1, 1}, false}, // no sweep at all: the division reports it
       {{0.5, 0.4}, 2, {1, 1, 1, 1}, false},
       {{0.5, 0.4}, 1, {0, 0, 0, 0}, false},
   };
@@ -60,8 +60,8 @@ TEST(MapToneChannels, ChannelsWithoutTheSweepTakeTheFirstThatCarriesIt) {
   LoadTone(workspace, {0.5, 0.0});
   EXPECT_EQ(MapToneChannels(workspace, 0),
             "Test tone channel 2 carries no sweep: test tone channel 1 is used in its place.");
-  for (const auto& [toneChannel, message] :
-       {std::pair{3, "The test tone has no channel 3!"}, std::pair{2, "Test tone channel 2 carries no sweep!"}}) {
+  for (const auto& [toneChannel, message] : {std::pair{3, "The test tone has no channel 3!"},
+                                             std::pair{2, "Test tone channel 2 carries no sweep!"}}) {
     try {
       MapToneChannels(workspace, toneChannel);
       ADD_FAILURE() << toneChannel;
@@ -115,7 +115,7 @@ TEST_F(ToneChannelRun, EachChannelIsDividedByItsOwnToneChannel) {
   EXPECT_LT(test::ErrorDecibels(out[1], right), -60.0);
   EXPECT_TRUE(FrontEnd.Messages.empty());
 
-  Options.ToneChannel = 2;  // every channel by the delayed sweep
+  Options.ToneChannel = 2; // every channel by the delayed sweep
   const TChannels forced = Run({Sweep, delayed}, {Through(delayed, left), Through(delayed, right)});
   EXPECT_LT(test::ErrorDecibels(forced[0], left), -60.0);
   EXPECT_LT(test::ErrorDecibels(forced[1], right), -60.0);
@@ -124,13 +124,14 @@ TEST_F(ToneChannelRun, EachChannelIsDividedByItsOwnToneChannel) {
 TEST_F(ToneChannelRun, OneSidedTonesServeEveryRecordingChannel) {
   const std::vector<double> left = {0.5, 0.0, -0.25}, right = {0.0, 0.8, 0.1};
   const std::vector<float> silent(Sweep.size(), 0.0f);
-  std::vector<float> noise(Sweep.size());  // dither noise of a 24-bit file, -138 dBFS
+  std::vector<float> noise(Sweep.size()); // dither noise of a 24-bit file, -138 dBFS
   for (size_t i = 0; i < noise.size(); ++i)
     noise[i] = (i % 3 == 0 ? 1.0f : -0.5f) * 1.2e-7f;
 
   EXPECT_LT(test::ErrorDecibels(Run({silent, Sweep}, {Through(Sweep, left)})[0], left), -60.0);
   ASSERT_EQ(FrontEnd.Messages.size(), 1u);
-  EXPECT_EQ(FrontEnd.Messages[0], "Test tone channel 1 carries no sweep: test tone channel 2 is used in its place.");
+  EXPECT_EQ(FrontEnd.Messages[0],
+            "Test tone channel 1 carries no sweep: test tone channel 2 is used in its place.");
 
   const TChannels out = Run({Sweep, noise}, {Through(Sweep, left), Through(Sweep, right)});
   EXPECT_LT(test::ErrorDecibels(out[0], left), -60.0);

@@ -6,11 +6,11 @@
 
 namespace ravelin::fuzz {
 
-std::vector<std::vector<float>> ReadAllFrames(TWAVReader& reader)
-{
+std::vector<std::vector<float>> ReadAllFrames(TWAVReader& reader) {
   constexpr int64_t kStep = 4096;
   const auto frames = static_cast<std::size_t>(reader.FrameCount());
-  std::vector<std::vector<float>> planes(static_cast<std::size_t>(reader.Channels()), std::vector<float>(frames));
+  std::vector<std::vector<float>> planes(static_cast<std::size_t>(reader.Channels()),
+                                         std::vector<float>(frames));
   std::vector<float*> pointers(planes.size());
   for (int64_t done = 0; done < reader.FrameCount(); done += kStep) {
     for (std::size_t c = 0; c < planes.size(); ++c)
@@ -20,8 +20,7 @@ std::vector<std::vector<float>> ReadAllFrames(TWAVReader& reader)
   return planes;
 }
 
-void ReadForced(const uint8_t* data, std::size_t size, std::span<const TForcedBytes> forced)
-{
+void ReadForced(const uint8_t* data, std::size_t size, std::span<const TForcedBytes> forced) {
   std::vector<uint8_t> bytes(data, data + size);
   for (const TForcedBytes& f : forced) {
     if (f.Offset + f.Bytes.size() > bytes.size())

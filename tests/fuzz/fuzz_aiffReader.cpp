@@ -7,8 +7,7 @@ constexpr uint8_t kForm[] = {'F', 'O', 'R', 'M'};
 constexpr ravelin::fuzz::TForcedBytes kForced[] = {{0, kForm}};
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ravelin::fuzz::ReadForced(data, size, kForced);
   return 0;
 }

@@ -12,23 +12,20 @@ namespace {
 
 using namespace ravelin;
 
-void Require(bool condition)
-{
+void Require(bool condition) {
   if (!condition)
     std::abort();
 }
 
 // Splits the next text off the input at a newline (the rest when there is none).
-std::string NextText(std::string_view& rest)
-{
+std::string NextText(std::string_view& rest) {
   const std::size_t end = rest.find('\n');
   const std::string text(rest.substr(0, end));
   rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
   return text;
 }
 
-TOptionControls Controls(const uint8_t* data, size_t size)
-{
+TOptionControls Controls(const uint8_t* data, size_t size) {
   TOptionControls c;
   const unsigned flags = (size > 0 ? data[0] : 0u) | (size > 1 ? data[1] : 0u) << 8;
   const auto bit = [flags](int i) { return (flags >> i & 1) != 0; };
@@ -55,8 +52,7 @@ TOptionControls Controls(const uint8_t* data, size_t size)
   return c;
 }
 
-void CheckSuccess(const TOptionControls& c, const TProcessOptions& o)
-{
+void CheckSuccess(const TOptionControls& c, const TProcessOptions& o) {
   Require(o.OutBits == (c.BitDepthIndex == 0 ? 16 : c.BitDepthIndex == 1 ? 24 : 32));
   Require(o.FloatOutput == (c.BitDepthIndex == BitDepthIndexFloat));
   Require(o.ApplyVolume == c.Volume && o.Normalize == (c.Normalize && !c.Volume));
@@ -68,8 +64,7 @@ void CheckSuccess(const TOptionControls& c, const TProcessOptions& o)
   Require(o.CutSlope == c.CutSlopeIndex && o.MinPhase == c.MinPhase && o.NoRename == c.NoRename);
 }
 
-void CheckFailure(const TOptionControls& c, const TValidationResult& r)
-{
+void CheckFailure(const TOptionControls& c, const TValidationResult& r) {
   struct TFieldFailure {
     const char* Message;
     TFocusControl Focus;
@@ -80,8 +75,8 @@ void CheckFailure(const TOptionControls& c, const TValidationResult& r)
       {"Please scan folders first!", TFocusControl::None, c.FileListEmpty},
       {"Invalid normalize value specified!", TFocusControl::EditVol, c.Volume},
       {"Invalid pre silence value specified!", TFocusControl::EditPreSilence, c.PreSilence},
-      {"Invalid Low Cut value specified!\r\r(should be Hertz cutoff frequency above 0.1)", TFocusControl::EditHPF,
-       c.LowCut},
+      {"Invalid Low Cut value specified!\r\r(should be Hertz cutoff frequency above 0.1)",
+       TFocusControl::EditHPF, c.LowCut},
       {"Invalid High Cut value specified!\r\r(should be Hertz cutoff frequency above Low Cut)",
        TFocusControl::EditLPF, c.HighCut},
   };
@@ -96,8 +91,7 @@ void CheckFailure(const TOptionControls& c, const TValidationResult& r)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TOptionControls controls = Controls(data, size);
   TProcessOptions options;
   const TValidationResult result = ValidateOptions(controls, options);

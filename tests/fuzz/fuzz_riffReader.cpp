@@ -9,8 +9,7 @@ constexpr uint8_t kWave[] = {'W', 'A', 'V', 'E'};
 constexpr ravelin::fuzz::TForcedBytes kForced[] = {{0, kRiff}, {8, kWave}};
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ravelin::fuzz::ReadForced(data, size, kForced);
   return 0;
 }

@@ -10,8 +10,7 @@ constexpr uint8_t kWave[] = {0x77, 0x61, 0x76, 0x65, 0xF3, 0xAC, 0xD3, 0x11,
 constexpr ravelin::fuzz::TForcedBytes kForced[] = {{0, kRiff}, {24, kWave}};
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ravelin::fuzz::ReadForced(data, size, kForced);
   return 0;
 }

@@ -20,24 +20,22 @@ namespace {
 
 using namespace ravelin;
 
-void Require(bool condition)
-{
+void Require(bool condition) {
   if (!condition)
     std::abort();
 }
 
 // The output file of this process, removed after each input.
-const std::string& OutputPath()
-{
+const std::string& OutputPath() {
   static const std::string path =
-      (std::filesystem::temp_directory_path() / ("ravelin-fuzz-" + std::to_string(getpid()) + ".wav")).string();
+      (std::filesystem::temp_directory_path() / ("ravelin-fuzz-" + std::to_string(getpid()) + ".wav"))
+          .string();
   return path;
 }
 
 // Samples as the writer takes them: IEEE singles as they are, integers as
 // right-aligned codes of `bits` bits (a full-scale +1 clips to the top code).
-void ToWords(std::vector<std::vector<float>>& planes, int32_t kind, int32_t bits)
-{
+void ToWords(std::vector<std::vector<float>>& planes, int32_t kind, int32_t bits) {
   if (kind == 3)
     return;
   const double scale = std::ldexp(1.0, bits - 1);
@@ -49,8 +47,7 @@ void ToWords(std::vector<std::vector<float>>& planes, int32_t kind, int32_t bits
   }
 }
 
-void Write(const TWAVReader& source, std::vector<std::vector<float>> planes)
-{
+void Write(const TWAVReader& source, std::vector<std::vector<float>> planes) {
   TWAVWriter writer;
   writer.FormatKind = source.FormatKind();
   writer.Channels = source.Channels();
@@ -67,8 +64,7 @@ void Write(const TWAVReader& source, std::vector<std::vector<float>> planes)
   writer.Close();
 }
 
-void CompareCopy(const TWAVReader& source, const std::vector<std::vector<float>>& planes)
-{
+void CompareCopy(const TWAVReader& source, const std::vector<std::vector<float>>& planes) {
   TWAVReader copy(OutputPath());
   Require(copy.FormatKind() == source.FormatKind() && copy.Channels() == source.Channels() &&
           copy.SampleRate() == source.SampleRate() && copy.FrameCount() == source.FrameCount() &&
@@ -77,15 +73,16 @@ void CompareCopy(const TWAVReader& source, const std::vector<std::vector<float>>
           copy.InfoEngineer() == source.InfoEngineer() && copy.InfoComment() == source.InfoComment() &&
           copy.ProductTag() == source.ProductTag());
   const auto again = fuzz::ReadAllFrames(copy);
-  const auto sameBits = [](float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); };
+  const auto sameBits = [](float a, float b) {
+    return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b);
+  };
   for (std::size_t c = 0; c < planes.size(); ++c)
     Require(std::equal(planes[c].begin(), planes[c].end(), again[c].begin(), again[c].end(), sameBits));
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::vector<float>> planes;
   std::unique_ptr<TWAVReader> source;
   try {

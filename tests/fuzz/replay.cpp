@@ -10,8 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
-int RunFile(const std::filesystem::path& path)
-{
+int RunFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
@@ -19,8 +18,7 @@ int RunFile(const std::filesystem::path& path)
 }
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   int count = 0;
   for (int i = 1; i < argc; ++i) {
     const std::filesystem::path path(argv[i]);

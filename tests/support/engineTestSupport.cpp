@@ -92,11 +92,13 @@ void WriteAiff16(const std::string& path, const std::vector<float>& samples, int
   PutBigEndian(bytes, 0, 4);
   for (const float sample : samples)
     PutBigEndian(bytes, static_cast<uint16_t>(static_cast<int16_t>(std::lround(sample * 32767.0f))), 2);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                               static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void WriteTextFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+void WriteTextFile(const std::string& path, const std::string& text) {
+  std::ofstream(path) << text;
+}
 
 TChannels ReadAudio(const std::string& path) {
   TWAVReader reader(path);
@@ -109,7 +111,9 @@ TChannels ReadAudio(const std::string& path) {
   return channels;
 }
 
-std::string ReadProductTag(const std::string& path) { return TWAVReader(path).ProductTag(); }
+std::string ReadProductTag(const std::string& path) {
+  return TWAVReader(path).ProductTag();
+}
 
 std::vector<int32_t> ReadPcm32Codes(const std::string& path) {
   const TWAVReader reader(path);
@@ -162,7 +166,8 @@ double ErrorDecibels(const std::vector<float>& got, const std::vector<double>& w
 }
 
 double LevelAt(const std::vector<float>& samples, double frequency, int32_t sampleRate) {
-  const long double step = 2.0L * std::numbers::pi_v<long double> * static_cast<long double>(frequency) / sampleRate;
+  const long double step =
+      2.0L * std::numbers::pi_v<long double> * static_cast<long double>(frequency) / sampleRate;
   long double re = 0.0L, im = 0.0L;
   for (size_t n = 0; n < samples.size(); ++n) {
     const auto sample = static_cast<long double>(samples[n]);

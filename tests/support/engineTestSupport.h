@@ -56,7 +56,7 @@ double LevelAt(const std::vector<float>& samples, double frequency, int32_t samp
 class TScriptFrontEnd : public TBatchFrontEnd {
 public:
   std::deque<bool> Answers;
-  int CancelAt = -1;               // position at which Cancel is pressed
+  int CancelAt = -1; // position at which Cancel is pressed
   int Started = 0, Ended = 0;
   std::vector<std::string> Questions, Messages, Shown;
   std::vector<std::string> Done, Written;

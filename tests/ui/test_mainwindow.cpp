@@ -93,19 +93,23 @@ private slots:
     QTest::addColumn<QString>("focus");
     const QString none;
     QTest::newRow("no test tone") << false << 2 << none << none << none << none
-                                  << "Please select test tone file first!" << "ButtonTT";
-    QTest::newRow("empty list") << true << 0 << none << none << none << none
-                                << "Please scan folders first!" << "ButtonProcess";
-    QTest::newRow("volume with letters") << true << 2 << "6dB" << none << none << none
-                                         << "Invalid normalize value specified!" << "EditVol";
-    QTest::newRow("negative silence") << true << 2 << none << "-0.1" << none << none
-                                      << "Invalid pre silence value specified!" << "EditPreSilence";
+                                  << "Please select test tone file first!"
+                                  << "ButtonTT";
+    QTest::newRow("empty list") << true << 0 << none << none << none << none << "Please scan folders first!"
+                                << "ButtonProcess";
+    QTest::newRow("volume with letters")
+        << true << 2 << "6dB" << none << none << none << "Invalid normalize value specified!"
+        << "EditVol";
+    QTest::newRow("negative silence")
+        << true << 2 << none << "-0.1" << none << none << "Invalid pre silence value specified!"
+        << "EditPreSilence";
     QTest::newRow("low cut below 0.1")
         << true << 2 << none << none << "0.05" << none
         << "Invalid Low Cut value specified!\r\r(should be Hertz cutoff frequency above 0.1)"
         << "EditHPF";
     QTest::newRow("high cut equal to low cut")
-        << true << 2 << none << none << "100" << "100"
+        << true << 2 << none << none << "100"
+        << "100"
         << "Invalid High Cut value specified!\r\r(should be Hertz cutoff frequency above Low Cut)"
         << "EditLPF";
   }
@@ -159,8 +163,7 @@ private slots:
   void ChoosingInputFilesSetsBothFoldersAndTheList() {
     TFormMain form;
     form.EditOutFolder->setText(QStringLiteral("/earlier/output/"));
-    Scripted->FileAnswers << QStringList{QStringLiteral("/data/in/b.wav"),
-                                         QStringLiteral("/data/in/a.aif")};
+    Scripted->FileAnswers << QStringList{QStringLiteral("/data/in/b.wav"), QStringLiteral("/data/in/a.aif")};
     form.ButtonPath->click();
     QCOMPARE(Scripted->FileRequests.size(), 1u);
     const TFileDialogRequest& request = Scripted->FileRequests[0];
@@ -175,8 +178,7 @@ private slots:
     QCOMPARE(form.EditFolder->text(), QStringLiteral("/data/in/"));
     QCOMPARE(form.EditOutFolder->text(), QStringLiteral("/data/in/"));
     QCOMPARE(ReadSettingString(QStringLiteral("FileFolder")), QStringLiteral("/data/in/"));
-    QCOMPARE(Items(form), QStringList({QStringLiteral("/data/in/b.wav"),
-                                       QStringLiteral("/data/in/a.aif")}));
+    QCOMPARE(Items(form), QStringList({QStringLiteral("/data/in/b.wav"), QStringLiteral("/data/in/a.aif")}));
 
     // The next dialogs start in that folder; a cancelled one changes nothing.
     form.ButtonPath->click();
@@ -196,7 +198,7 @@ private slots:
 
   void ChoosingTheTestToneRemembersItsFolder() {
     TFormMain form;
-    form.ButtonTT->click();  // cancelled
+    form.ButtonTT->click(); // cancelled
     QVERIFY(form.EditTT->text().isEmpty());
     QVERIFY(ReadSettingString(QStringLiteral("TestToneFolder")).isEmpty());
     Scripted->FileAnswers << QStringList{QStringLiteral("/tones/sweep 48k.wav")};
@@ -204,8 +206,7 @@ private slots:
     QCOMPARE(Scripted->FileRequests.back().Title, QStringLiteral("Select test tone file"));
     QVERIFY(Scripted->FileRequests.back().Mode == TFileDialogMode::OpenFile);
     QCOMPARE(form.EditTT->text(), QStringLiteral("/tones/sweep 48k.wav"));
-    QCOMPARE(ReadSettingString(QStringLiteral("TestToneFolder")),
-             QStringLiteral("/tones/sweep 48k.wav"));
+    QCOMPARE(ReadSettingString(QStringLiteral("TestToneFolder")), QStringLiteral("/tones/sweep 48k.wav"));
     form.ButtonTT->click();
     QCOMPARE(Scripted->FileRequests.back().Folder, QStringLiteral("/tones"));
   }
@@ -224,7 +225,7 @@ private slots:
     Select(form, {2, 3, 4}, 4);
     QTest::keyClick(form.ListBoxFiles, Qt::Key_Delete);
     QCOMPARE(form.ListBoxFiles->count(), 2);
-    QCOMPARE(form.ListBoxFiles->currentRow(), 1);  // beyond the end: the last item
+    QCOMPARE(form.ListBoxFiles->currentRow(), 1); // beyond the end: the last item
     QCOMPARE(SelectedRows(form), QList<int>({1}));
 
     Select(form, {0, 1}, 0);
@@ -237,7 +238,7 @@ private slots:
     TFormMain form;
     form.show();
     FillList(form, 3);
-    QTest::keyClick(form.ListBoxFiles, Qt::Key_Return);  // nothing focused yet
+    QTest::keyClick(form.ListBoxFiles, Qt::Key_Return); // nothing focused yet
     QVERIFY(Scripted->OpenedDocuments.isEmpty());
     form.ListBoxFiles->setCurrentRow(2);
     QTest::keyClick(form.ListBoxFiles, Qt::Key_Return);
@@ -311,14 +312,18 @@ private slots:
 
 private:
   static QWidget* FocusOf(TFormMain& form, const QString& name) {
-    if (name == QLatin1String("ButtonTT")) return form.ButtonTT;
-    if (name == QLatin1String("ButtonProcess")) return form.ButtonProcess;
-    if (name == QLatin1String("EditVol")) return form.EditVol;
-    if (name == QLatin1String("EditPreSilence")) return form.EditPreSilence;
-    if (name == QLatin1String("EditHPF")) return form.EditHPF;
+    if (name == QLatin1String("ButtonTT"))
+      return form.ButtonTT;
+    if (name == QLatin1String("ButtonProcess"))
+      return form.ButtonProcess;
+    if (name == QLatin1String("EditVol"))
+      return form.EditVol;
+    if (name == QLatin1String("EditPreSilence"))
+      return form.EditPreSilence;
+    if (name == QLatin1String("EditHPF"))
+      return form.EditHPF;
     return form.EditLPF;
   }
-
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -49,8 +49,8 @@ private slots:
     Scripted->OnMessage = [&](const TMessageRecord& message) {
       // The question comes while the run holds the window.
       TFormProgress* progress = form.Progress();
-      asked = progress != nullptr && !form.isEnabled() && progress->isVisible() &&
-              progress->isEnabled() && progress->LabelFile->text() == QLatin1String("bad.wav") &&
+      asked = progress != nullptr && !form.isEnabled() && progress->isVisible() && progress->isEnabled() &&
+              progress->LabelFile->text() == QLatin1String("bad.wav") &&
               progress->ProgressBar1->value() == 1 && progress->ProgressBar1->maximum() == 3;
       return message.Buttons == TMessageButtons::YesNo;
     };
@@ -58,8 +58,8 @@ private slots:
     QVERIFY(asked);
     QCOMPARE(Scripted->Messages.size(), 1u);
     QCOMPARE(Scripted->Messages[0].Caption, QStringLiteral("Quorvant Ravelin"));
-    QVERIFY(Scripted->Messages[0].Text.startsWith(
-        QStringLiteral("Error occured while processing file\r") + In + QStringLiteral("bad.wav")));
+    QVERIFY(Scripted->Messages[0].Text.startsWith(QStringLiteral("Error occured while processing file\r") +
+                                                  In + QStringLiteral("bad.wav")));
     QCOMPARE(Items(form), QStringList({In + QStringLiteral("bad.wav")}));
     QVERIFY(QFile::exists(Out->filePath(QStringLiteral("r1_rv.wav"))));
     QVERIFY(QFile::exists(Out->filePath(QStringLiteral("r3_rv.wav"))));

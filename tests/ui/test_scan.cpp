@@ -26,8 +26,8 @@ private slots:
     TWindowTest::init();
     Folder = std::make_unique<QTemporaryDir>();
     Root = Folder->path() + QLatin1Char('/');
-    for (const char* name : {"b.WAV", "a.wav", "c.aiff", "d.aifc", "e.w64", "f.bwf", "x/z.wav",
-                             "x/y/deep.AIF", "empty/.keep"}) {
+    for (const char* name :
+         {"b.WAV", "a.wav", "c.aiff", "d.aifc", "e.w64", "f.bwf", "x/z.wav", "x/y/deep.AIF", "empty/.keep"}) {
       QVERIFY(QDir(Root).mkpath(QFileInfo(Root + QLatin1String(name)).path()));
       WriteFile(Root + QLatin1String(name));
     }
@@ -53,8 +53,8 @@ private slots:
     form.EditFolder->setText(Root);
     form.CheckBoxRecurse->setChecked(true);
     form.ButtonScan->click();
-    QCOMPARE(Items(form), QStringList({Root + "a.wav", Root + "b.WAV", Root + "c.aiff",
-                                       Root + "x/y/deep.AIF", Root + "x/z.wav"}));
+    QCOMPARE(Items(form), QStringList({Root + "a.wav", Root + "b.WAV", Root + "c.aiff", Root + "x/y/deep.AIF",
+                                       Root + "x/z.wav"}));
   }
 
   void AnEmptyFolderEmptiesTheList() {
@@ -83,8 +83,7 @@ private slots:
     TFormMain form;
     form.ButtonScan->click();
     QCOMPARE(Scripted->Messages.size(), 1u);
-    QCOMPARE(Scripted->Messages[0].Text,
-             QStringLiteral("Please, select folder where audio files reside!"));
+    QCOMPARE(Scripted->Messages[0].Text, QStringLiteral("Please, select folder where audio files reside!"));
     QCOMPARE(Scripted->Messages[0].Caption, QStringLiteral("Quorvant Ravelin"));
   }
 

@@ -27,9 +27,9 @@ private slots:
     const struct {
       const char* Text;
       int Expected;
-    } cases[] = {{"12", 12}, {"-3", -3}, {"+4", 4}, {"0", 0}, {"2147483647", 2147483647},
-                 {"", 77}, {"abc", 77}, {"1.5", 77}, {" 5", 77}, {"5 ", 77}, {"6dB", 77},
-                 {"+-1", 77}, {"2147483648", 77}, {"0x10", 77}};
+    } cases[] = {{"12", 12},  {"-3", -3},  {"+4", 4},          {"0", 0},    {"2147483647", 2147483647},
+                 {"", 77},    {"abc", 77}, {"1.5", 77},        {" 5", 77},  {"5 ", 77},
+                 {"6dB", 77}, {"+-1", 77}, {"2147483648", 77}, {"0x10", 77}};
     for (const auto& c : cases) {
       WriteSettingString(QStringLiteral("Value"), QString::fromLatin1(c.Text));
       QCOMPARE(ReadSettingInt(QStringLiteral("Value"), 77), c.Expected);
@@ -48,8 +48,7 @@ private slots:
     WriteSettingString(QStringLiteral("DefBitDepth"), QStringLiteral("2"));
     QCOMPARE(ReadSettingInt(QStringLiteral("DefBitDepth"), 1), 2);
     QVERIFY(QDir(Settings->UserFolder()).exists(QStringLiteral("Quorvant/Quorvant Ravelin.conf")));
-    QSettings system(QSettings::SystemScope, QStringLiteral("Quorvant"),
-                     QStringLiteral("Quorvant Ravelin"));
+    QSettings system(QSettings::SystemScope, QStringLiteral("Quorvant"), QStringLiteral("Quorvant Ravelin"));
     QCOMPARE(system.value(QStringLiteral("DefBitDepth")).toString(), QStringLiteral("0"));
   }
 
@@ -57,9 +56,9 @@ private slots:
     TFormMain form;
     QCOMPARE(form.ComboBoxBD->currentText(), QStringLiteral("24"));
     QVERIFY(form.CheckBoxIgnore->isChecked());
-    for (QCheckBox* box : {form.CheckBoxRecurse, form.CheckBoxNoRename, form.CheckBoxVolume,
-                           form.CheckBoxPS, form.CheckBoxRev, form.CheckBoxMPT,
-                           form.CheckBoxNormalize, form.CheckBoxHPF, form.CheckBoxLPF}) {
+    for (QCheckBox* box :
+         {form.CheckBoxRecurse, form.CheckBoxNoRename, form.CheckBoxVolume, form.CheckBoxPS, form.CheckBoxRev,
+          form.CheckBoxMPT, form.CheckBoxNormalize, form.CheckBoxHPF, form.CheckBoxLPF}) {
       QVERIFY2(!box->isChecked(), qPrintable(box->text()));
     }
     for (QLineEdit* edit : {form.EditTT, form.EditFolder, form.EditOutFolder, form.EditVol,
@@ -71,7 +70,7 @@ private slots:
     QCOMPARE(form.ComboToneChannel->currentText(), QStringLiteral("Auto"));
     QCOMPARE(form.ComboToneChannel->count(), 17);
     QCOMPARE(form.ReadControls().ToneChannel, 0);
-    QCOMPARE(form.width(), 556);  // the stored default 468 is below the minimum
+    QCOMPARE(form.width(), 556); // the stored default 468 is below the minimum
     QCOMPARE(form.height(), 463);
     QVERIFY(!form.isMaximized());
     QCOMPARE(form.ListBoxFiles->count(), 0);
@@ -107,7 +106,7 @@ private slots:
       form.CheckBoxHPF->setChecked(true);
       form.EditHPF->setText(QStringLiteral("20"));
       form.CheckBoxLPF->setChecked(true);
-      form.EditLPF->setText(QStringLiteral("abc"));  // stored as typed
+      form.EditLPF->setText(QStringLiteral("abc")); // stored as typed
       form.CheckBoxRev->setChecked(true);
       form.CheckBoxMPT->setChecked(true);
       form.CheckBoxNoRename->setChecked(true);
@@ -121,13 +120,26 @@ private slots:
     const struct {
       const char* Name;
       const char* Text;
-    } stored[] = {{"DefWindowWidth", "701"}, {"DefWindowHeight", "522"}, {"DefBitDepth", "3"},
-                  {"DefRecurse", "1"}, {"DefIgnore", "0"}, {"DefVolume", "1"},
-                  {"DefEditVol", "-6.5"}, {"DefNormalize", "1"}, {"DefReversed", "1"},
-                  {"DefMPT", "1"}, {"DefNoRename", "1"}, {"DefWindowMaxed", "0"},
-                  {"DefTestTone", "/data/sweep.wav"}, {"DefPreSilence", "1"},
-                  {"DefEditPreSilence", "0.25"}, {"DefHPF", "1"}, {"DefEditHPF", "20"},
-                  {"DefLPF", "1"}, {"DefEditLPF", "abc"}, {"DefCutSlope", "8"},
+    } stored[] = {{"DefWindowWidth", "701"},
+                  {"DefWindowHeight", "522"},
+                  {"DefBitDepth", "3"},
+                  {"DefRecurse", "1"},
+                  {"DefIgnore", "0"},
+                  {"DefVolume", "1"},
+                  {"DefEditVol", "-6.5"},
+                  {"DefNormalize", "1"},
+                  {"DefReversed", "1"},
+                  {"DefMPT", "1"},
+                  {"DefNoRename", "1"},
+                  {"DefWindowMaxed", "0"},
+                  {"DefTestTone", "/data/sweep.wav"},
+                  {"DefPreSilence", "1"},
+                  {"DefEditPreSilence", "0.25"},
+                  {"DefHPF", "1"},
+                  {"DefEditHPF", "20"},
+                  {"DefLPF", "1"},
+                  {"DefEditLPF", "abc"},
+                  {"DefCutSlope", "8"},
                   {"DefToneChannel", "2"}};
     for (const auto& value : stored) {
       QCOMPARE(ReadSettingString(QLatin1String(value.Name)), QLatin1String(value.Text));

@@ -45,7 +45,7 @@ private slots:
     QCOMPARE(ReadSettingString(QStringLiteral("DefTTChannels")), QStringLiteral("2"));
     QCOMPARE(ReadSettingString(QStringLiteral("DefTTFade")), QStringLiteral("1"));
     QCOMPARE(ReadSettingString(QStringLiteral("DefTTDuration")), QStringLiteral("3,0"));
-    WriteSettingString(QStringLiteral("DefTTFade"), QStringLiteral("7"));  // any nonzero ticks
+    WriteSettingString(QStringLiteral("DefTTFade"), QStringLiteral("7")); // any nonzero ticks
     TFormTTGen dialog(nullptr);
     QCOMPARE(dialog.ComboBoxBD->currentText(), QStringLiteral("32 float"));
     QCOMPARE(dialog.ComboBoxSR->currentText(), QStringLiteral("192000"));
@@ -80,10 +80,14 @@ private slots:
     QTest::addColumn<bool>("fade");
     QTest::addColumn<QString>("duration");
     QTest::addColumn<QString>("name");
-    QTest::newRow("stereo with fades") << 1 << 0 << 1 << true << "3.0" << "Sweep-44100-24-SLR-3.0s-fade.wav";
-    QTest::newRow("whole seconds") << 0 << 1 << 0 << false << "10" << "Sweep-48000-16-M-10.0s.wav";
-    QTest::newRow("float, left") << 3 << 4 << 2 << false << "2.25e0" << "Sweep-176200-32f-SL-2.2s.wav";
-    QTest::newRow("integer 32, right") << 2 << 5 << 3 << true << "0.5" << "Sweep-192000-32-SR-0.5s-fade.wav";
+    QTest::newRow("stereo with fades") << 1 << 0 << 1 << true << "3.0"
+                                       << "Sweep-44100-24-SLR-3.0s-fade.wav";
+    QTest::newRow("whole seconds") << 0 << 1 << 0 << false << "10"
+                                   << "Sweep-48000-16-M-10.0s.wav";
+    QTest::newRow("float, left") << 3 << 4 << 2 << false << "2.25e0"
+                                 << "Sweep-176200-32f-SL-2.2s.wav";
+    QTest::newRow("integer 32, right") << 2 << 5 << 3 << true << "0.5"
+                                       << "Sweep-192000-32-SR-0.5s-fade.wav";
   }
 
   void TheProposedNameDescribesTheSweep() {
@@ -99,7 +103,7 @@ private slots:
     dialog.ComboBoxChn->setCurrentIndex(channels);
     dialog.CheckBoxFade->setChecked(fade);
     dialog.EditDuration->setText(duration);
-    dialog.ButtonGen->click();  // cancelled save dialog: nothing written
+    dialog.ButtonGen->click(); // cancelled save dialog: nothing written
     QCOMPARE(Scripted->FileRequests.size(), 1u);
     const TFileDialogRequest& request = Scripted->FileRequests[0];
     QCOMPARE(request.FileName, name);

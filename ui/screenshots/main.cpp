@@ -38,9 +38,8 @@ void FillExample(ravelin::TFormMain& form) {
   form.EditFolder->setText(root);
   form.EditOutFolder->setText(root + QStringLiteral("responses/"));
   std::vector<std::string> files;
-  for (const char* name : {"row-01/seat-A.wav", "row-01/seat-B.wav", "row-05/seat-A.wav",
-                           "row-05/seat-B.wav", "row-09/seat-A.wav", "row-09/seat-B.wav",
-                           "stage-left.aiff", "stage-right.aiff"}) {
+  for (const char* name : {"row-01/seat-A.wav", "row-01/seat-B.wav", "row-05/seat-A.wav", "row-05/seat-B.wav",
+                           "row-09/seat-A.wav", "row-09/seat-B.wav", "stage-left.aiff", "stage-right.aiff"}) {
     files.push_back((root + QLatin1String(name)).toStdString());
   }
   form.SetFileList(files);

@@ -10,31 +10,26 @@
 
 namespace ravelin::fixtures {
 
-TBuilder& TBuilder::Code(const std::string& code)
-{
+TBuilder& TBuilder::Code(const std::string& code) {
   Bytes.insert(Bytes.end(), code.begin(), code.end());
   return *this;
 }
-TBuilder& TBuilder::LE(uint64_t value, int bytes)
-{
+TBuilder& TBuilder::LE(uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i)
     Bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
   return *this;
 }
-TBuilder& TBuilder::BE(uint64_t value, int bytes)
-{
+TBuilder& TBuilder::BE(uint64_t value, int bytes) {
   for (int i = bytes - 1; i >= 0; --i)
     Bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
   return *this;
 }
-TBuilder& TBuilder::Raw(const TBytes& bytes)
-{
+TBuilder& TBuilder::Raw(const TBytes& bytes) {
   Bytes.insert(Bytes.end(), bytes.begin(), bytes.end());
   return *this;
 }
 
-TBytes Chunk(const std::string& id, const TBytes& body)
-{
+TBytes Chunk(const std::string& id, const TBytes& body) {
   TBuilder b;
   b.Code(id).LE(body.size(), 4).Raw(body);
   if (body.size() & 1)
@@ -42,8 +37,7 @@ TBytes Chunk(const std::string& id, const TBytes& body)
   return b.Bytes;
 }
 
-TBytes Riff(const std::vector<TBytes>& chunks)
-{
+TBytes Riff(const std::vector<TBytes>& chunks) {
   TBuilder body;
   body.Code("WAVE");
   for (const TBytes& c : chunks)
@@ -53,24 +47,21 @@ TBytes Riff(const std::vector<TBytes>& chunks)
   return b.Bytes;
 }
 
-TBytes Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits)
-{
+TBytes Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits) {
   TBuilder b;
   b.LE(tag, 2).LE(channels, 2).LE(rate, 4).LE(uint64_t{rate} * blockAlign, 4).LE(blockAlign, 2).LE(bits, 2);
   return b.Bytes;
 }
 
-TBytes FmtExtensible(uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits,
-                     uint32_t mask, uint8_t subtype)
-{
+TBytes FmtExtensible(uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits, uint32_t mask,
+                     uint8_t subtype) {
   TBuilder b;
   b.Raw(Fmt(0xFFFE, channels, rate, blockAlign, bits)).LE(22, 2).LE(bits, 2).LE(mask, 4);
   b.Raw({subtype, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
   return b.Bytes;
 }
 
-TBytes InfoList(const std::vector<std::pair<std::string, std::string>>& texts)
-{
+TBytes InfoList(const std::vector<std::pair<std::string, std::string>>& texts) {
   TBuilder body;
   body.Code("INFO");
   for (const auto& [id, text] : texts) {
@@ -81,8 +72,7 @@ TBytes InfoList(const std::vector<std::pair<std::string, std::string>>& texts)
   return Chunk("LIST", body.Bytes);
 }
 
-TBytes SamplerBody(int32_t loopCount, const std::vector<std::pair<uint32_t, uint32_t>>& loops)
-{
+TBytes SamplerBody(int32_t loopCount, const std::vector<std::pair<uint32_t, uint32_t>>& loops) {
   TBuilder b;
   b.LE(0x11, 4).LE(0x22, 4).LE(22675, 4).LE(60, 4).LE(0, 4).LE(0, 4).LE(0, 4);
   b.LE(static_cast<uint32_t>(loopCount), 4).LE(0, 4);
@@ -92,8 +82,7 @@ TBytes SamplerBody(int32_t loopCount, const std::vector<std::pair<uint32_t, uint
   return b.Bytes;
 }
 
-TBytes Wave64Chunk(const std::string& code, const TBytes& body)
-{
+TBytes Wave64Chunk(const std::string& code, const TBytes& body) {
   TBuilder b;
   // The tail of the Wave64 identifiers: the code, then the common 12 bytes.
   b.Code(code).Raw({0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A});
@@ -103,8 +92,7 @@ TBytes Wave64Chunk(const std::string& code, const TBytes& body)
   return b.Bytes;
 }
 
-TBytes Wave64(const std::vector<TBytes>& chunks)
-{
+TBytes Wave64(const std::vector<TBytes>& chunks) {
   TBuilder body;
   body.Code("wave").Raw({0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A});
   for (const TBytes& c : chunks)
@@ -115,8 +103,7 @@ TBytes Wave64(const std::vector<TBytes>& chunks)
   return b.Bytes;
 }
 
-TBytes AiffChunk(const std::string& id, const TBytes& body)
-{
+TBytes AiffChunk(const std::string& id, const TBytes& body) {
   TBuilder b;
   b.Code(id).BE(body.size(), 4).Raw(body);
   if (body.size() & 1)
@@ -124,8 +111,7 @@ TBytes AiffChunk(const std::string& id, const TBytes& body)
   return b.Bytes;
 }
 
-TBytes Aiff(const std::string& formType, const std::vector<TBytes>& chunks)
-{
+TBytes Aiff(const std::string& formType, const std::vector<TBytes>& chunks) {
   TBuilder body;
   body.Code(formType);
   for (const TBytes& c : chunks)
@@ -135,8 +121,7 @@ TBytes Aiff(const std::string& formType, const std::vector<TBytes>& chunks)
   return b.Bytes;
 }
 
-TBytes Comm(int16_t channels, uint32_t frames, int16_t bits, double rate, const std::string& compression)
-{
+TBytes Comm(int16_t channels, uint32_t frames, int16_t bits, double rate, const std::string& compression) {
   TBuilder b;
   b.BE(static_cast<uint16_t>(channels), 2).BE(frames, 4).BE(static_cast<uint16_t>(bits), 2);
   int exponent = 0;
@@ -148,28 +133,24 @@ TBytes Comm(int16_t channels, uint32_t frames, int16_t bits, double rate, const 
   return AiffChunk("COMM", b.Bytes);
 }
 
-TBytes Ssnd(uint32_t offset, const TBytes& sound)
-{
+TBytes Ssnd(uint32_t offset, const TBytes& sound) {
   TBuilder b;
   b.BE(offset, 4).BE(0, 4).Raw(TBytes(offset, 0)).Raw(sound);
   return AiffChunk("SSND", b.Bytes);
 }
 
-TBytes SmallWav(int frames)
-{
+TBytes SmallWav(int frames) {
   TBuilder data;
   for (int i = 0; i < 2 * frames; ++i)
     data.LE(static_cast<uint16_t>(i * 997), 2);
   return Riff({Chunk("fmt ", Fmt(1, 2, 44100, 4, 16)), Chunk("data", data.Bytes)});
 }
 
-std::unique_ptr<TWAVReader> Read(const TBytes& bytes)
-{
+std::unique_ptr<TWAVReader> Read(const TBytes& bytes) {
   return std::make_unique<TWAVReader>(MemorySource(bytes));
 }
 
-std::string OpenError(const TBytes& bytes)
-{
+std::string OpenError(const TBytes& bytes) {
   try {
     Read(bytes);
   } catch (const TRavelinError& e) {
@@ -178,8 +159,7 @@ std::string OpenError(const TBytes& bytes)
   return "";
 }
 
-std::vector<std::vector<float>> ReadAll(TWAVReader& reader)
-{
+std::vector<std::vector<float>> ReadAll(TWAVReader& reader) {
   std::vector<std::vector<float>> planes(static_cast<std::size_t>(reader.Channels()),
                                          std::vector<float>(static_cast<std::size_t>(reader.FrameCount())));
   std::vector<float*> pointers;
@@ -189,17 +169,16 @@ std::vector<std::vector<float>> ReadAll(TWAVReader& reader)
   return planes;
 }
 
-std::vector<std::pair<std::string, TBytes>> SeedFixtures()
-{
+std::vector<std::pair<std::string, TBytes>> SeedFixtures() {
   TBytes pcm24(6 * 5, 0x5A);
   return {
       {"riff16.wav", SmallWav(40)},
-      {"riff24_meta.wav",
-       Riff({Chunk("data", pcm24), Chunk("fmt ", Fmt(1, 2, 48000, 6, 24)),
-             InfoList({{"INAM", "name"}, {"ICMT", "odd"}, {"QRVT", "Ravelin"}}),
-             Chunk("smpl", SamplerBody(2, {{1, 3}, {0, 4}}))})},
+      {"riff24_meta.wav", Riff({Chunk("data", pcm24), Chunk("fmt ", Fmt(1, 2, 48000, 6, 24)),
+                                InfoList({{"INAM", "name"}, {"ICMT", "odd"}, {"QRVT", "Ravelin"}}),
+                                Chunk("smpl", SamplerBody(2, {{1, 3}, {0, 4}}))})},
       {"riff_float.wav", Riff({Chunk("fmt ", Fmt(3, 1, 44100, 8, 64)), Chunk("data", TBytes(64, 0x3F))})},
-      {"riff_ext.wav", Riff({Chunk("fmt ", FmtExtensible(2, 44100, 8, 32, 3, 3)), Chunk("data", TBytes(33, 1))})},
+      {"riff_ext.wav",
+       Riff({Chunk("fmt ", FmtExtensible(2, 44100, 8, 32, 3, 3)), Chunk("data", TBytes(33, 1))})},
       {"riff_u8.wav", Riff({Chunk("fmt ", Fmt(1, 1, 8000, 1, 8)), Chunk("data", TBytes{0, 0x80, 0xFF})})},
       {"wave64.w64", Wave64({Wave64Chunk("fmt ", Fmt(1, 1, 44100, 2, 16)), Wave64Chunk("data", TBytes(10, 7)),
                              Wave64Chunk("smpl", SamplerBody(0, {}))})},
@@ -210,28 +189,24 @@ std::vector<std::pair<std::string, TBytes>> SeedFixtures()
   };
 }
 
-TTempDir::TTempDir()
-{
+TTempDir::TTempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "ravelin-XXXXXX").string();
   if (!mkdtemp(pattern.data()))
     throw std::runtime_error("cannot create a temporary folder");
   FPath = pattern;
 }
 
-TTempDir::~TTempDir()
-{
+TTempDir::~TTempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(FPath, ignored);
 }
 
-void WriteFile(const std::string& path, const TBytes& bytes)
-{
+void WriteFile(const std::string& path, const TBytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-TBytes ReadFile(const std::string& path)
-{
+TBytes ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -32,8 +32,8 @@ TBytes Riff(const std::vector<TBytes>& chunks);
 // Body of a plain format chunk.
 TBytes Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits);
 // Body of an extensible format chunk (sub-format type 1 PCM, 3 float).
-TBytes FmtExtensible(uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits,
-                     uint32_t mask, uint8_t subtype);
+TBytes FmtExtensible(uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits, uint32_t mask,
+                     uint8_t subtype);
 // INFO list with the given sub-chunks (identifier, text; a zero byte is added).
 TBytes InfoList(const std::vector<std::pair<std::string, std::string>>& texts);
 // Sampler body: the header fields are zero except the loop count and the

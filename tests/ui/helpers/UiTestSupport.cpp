@@ -7,13 +7,16 @@
 
 namespace ravelin::test {
 
-TScriptedDesktop::TScriptedDesktop() { SetDesktop(this); }
+TScriptedDesktop::TScriptedDesktop() {
+  SetDesktop(this);
+}
 
-TScriptedDesktop::~TScriptedDesktop() { SetDesktop(nullptr); }
+TScriptedDesktop::~TScriptedDesktop() {
+  SetDesktop(nullptr);
+}
 
-bool TScriptedDesktop::ShowMessageBox(QWidget* /*parent*/, const QString& caption,
-                                      const QString& text, TMessageIcon icon,
-                                      TMessageButtons buttons) {
+bool TScriptedDesktop::ShowMessageBox(QWidget* /*parent*/, const QString& caption, const QString& text,
+                                      TMessageIcon icon, TMessageButtons buttons) {
   Messages.push_back({caption, text, icon, buttons});
   return OnMessage ? OnMessage(Messages.back()) : true;
 }
@@ -23,7 +26,9 @@ QStringList TScriptedDesktop::AskFiles(QWidget* /*parent*/, const TFileDialogReq
   return FileAnswers.isEmpty() ? QStringList() : FileAnswers.takeFirst();
 }
 
-void TScriptedDesktop::OpenDocument(const QUrl& url) { OpenedDocuments << url; }
+void TScriptedDesktop::OpenDocument(const QUrl& url) {
+  OpenedDocuments << url;
+}
 
 TTemporarySettings::TTemporarySettings() {
   for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
@@ -32,15 +37,16 @@ TTemporarySettings::TTemporarySettings() {
   }
 }
 
-QString TTemporarySettings::UserFolder() const { return Folder.filePath(QStringLiteral("user")); }
+QString TTemporarySettings::UserFolder() const {
+  return Folder.filePath(QStringLiteral("user"));
+}
 
 QString TTemporarySettings::SystemFolder() const {
   return Folder.filePath(QStringLiteral("system"));
 }
 
 void TTemporarySettings::WriteSystemValue(const QString& name, const QString& text) const {
-  QSettings settings(QSettings::SystemScope, QStringLiteral("Quorvant"),
-                     QStringLiteral("Quorvant Ravelin"));
+  QSettings settings(QSettings::SystemScope, QStringLiteral("Quorvant"), QStringLiteral("Quorvant Ravelin"));
   settings.setValue(name, text);
 }
 

@@ -39,8 +39,8 @@ public:
   TScriptedDesktop(const TScriptedDesktop&) = delete;
   TScriptedDesktop& operator=(const TScriptedDesktop&) = delete;
 
-  bool ShowMessageBox(QWidget* parent, const QString& caption, const QString& text,
-                      TMessageIcon icon, TMessageButtons buttons) override;
+  bool ShowMessageBox(QWidget* parent, const QString& caption, const QString& text, TMessageIcon icon,
+                      TMessageButtons buttons) override;
   QStringList AskFiles(QWidget* parent, const TFileDialogRequest& request) override;
   void OpenDocument(const QUrl& url) override;
 
