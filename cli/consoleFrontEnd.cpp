@@ -1,23 +1,12 @@
 #include "consoleFrontEnd.h"
 
+#include <algorithm>
+
 #include <unistd.h>
 
+#include "progressText.h"
+
 namespace ravelin {
-
-namespace {
-
-constexpr int BarWidth = 30;
-
-std::string Bar(int done, int total) {
-  const int filled = total > 0 ? done * BarWidth / total : BarWidth;
-  std::string bar(static_cast<size_t>(BarWidth) + 2, '.');
-  bar.front() = '[';
-  bar.back() = ']';
-  bar.replace(1, static_cast<size_t>(filled), static_cast<size_t>(filled), '#');
-  return bar;
-}
-
-} // namespace
 
 std::string ConsoleText(std::string text) {
   for (char& c : text)
@@ -26,8 +15,9 @@ std::string ConsoleText(std::string text) {
   return text;
 }
 
-TConsoleFrontEnd::TConsoleFrontEnd(int totalFiles, bool stopOnError) :
-    FTotal(totalFiles), FStopOnError(stopOnError), FLive(isatty(STDERR_FILENO) == 1) {}
+TConsoleFrontEnd::TConsoleFrontEnd(int totalFiles, bool stopOnError, bool quiet) :
+    FTotal(totalFiles), FStopOnError(stopOnError), FQuiet(quiet), FLive(!quiet && isatty(STDERR_FILENO) == 1),
+    FStart(std::chrono::steady_clock::now()) {}
 
 void TConsoleFrontEnd::RunStarted(int /*count*/) {}
 
@@ -36,13 +26,16 @@ void TConsoleFrontEnd::RunEnded() {
 }
 
 void TConsoleFrontEnd::ShowProgress(const std::string& fileName, int /*position*/, int /*count*/) {
+  ++FStarted;
+  if (FQuiet)
+    return;
   EndLiveLine();
-  std::fprintf(stderr, "[%d/%d] %s\n", ++FStarted, FTotal, fileName.c_str());
+  std::fprintf(stderr, "[%d/%d] %s\n", FStarted, FTotal, fileName.c_str());
   DrawBar(FStarted - 1);
 }
 
 bool TConsoleFrontEnd::AskYesNo(const std::string& /*text*/) {
-  // The error itself has been printed by FileFailed.
+  // The error itself has been printed by FileDone.
   if (FStopOnError)
     FStopped = true;
   return !FStopOnError;
@@ -58,20 +51,41 @@ void TConsoleFrontEnd::ShowNotice(const std::string& text) {
   std::fprintf(stderr, "ravelin-cli: note: %s\n", ConsoleText(text).c_str());
 }
 
-void TConsoleFrontEnd::FileDone(const std::string& /*recordingPath*/, TFileOutcome outcome,
-                                const std::string& /*outputPath*/) {
-  switch (outcome) {
-  case TFileOutcome::Processed: ++FProcessed; break;
-  case TFileOutcome::Skipped: ++FSkipped; break;
-  case TFileOutcome::Failed: ++FFailed; break;
-  }
+void TConsoleFrontEnd::FileDone(const TFileResult& result) {
   EndLiveLine();
+  switch (result.Outcome) {
+  case TFileOutcome::Processed:
+    ++FProcessed;
+    PrintFigures(result);
+    break;
+  case TFileOutcome::Skipped: ++FSkipped; break;
+  case TFileOutcome::Failed:
+    ++FFailed;
+    std::fprintf(stderr, "ravelin-cli: error: %s: %s\n", result.RecordingPath.c_str(),
+                 ConsoleText(result.Message).c_str());
+    break;
+  }
   DrawBar(FProcessed + FSkipped + FFailed);
 }
 
-void TConsoleFrontEnd::FileFailed(const std::string& recordingPath, const std::string& message) {
-  EndLiveLine();
-  std::fprintf(stderr, "ravelin-cli: error: %s: %s\n", recordingPath.c_str(), ConsoleText(message).c_str());
+void TConsoleFrontEnd::PrintFigures(const TFileResult& result) {
+  if (FQuiet || result.Channels.empty())
+    return;
+  // The loudest channel's peak, the worst peak-to-noise ratio, every warning once.
+  double peak = result.Channels.front().PeakDbfs;
+  double pnr = result.Channels.front().PnrDb;
+  std::vector<std::string> warnings;
+  for (const TChannelFigures& channel : result.Channels) {
+    peak = std::max(peak, channel.PeakDbfs);
+    pnr = std::min(pnr, channel.PnrDb);
+    for (const std::string& warning : channel.Warnings)
+      if (std::find(warnings.begin(), warnings.end(), warning) == warnings.end())
+        warnings.push_back(warning);
+  }
+  std::string text;
+  for (const std::string& warning : warnings)
+    text += (text.empty() ? ", warnings: " : "; ") + warning;
+  std::fprintf(stderr, "  peak %.1f dBFS, peak-to-noise %.1f dB%s\n", peak, pnr, text.c_str());
 }
 
 void TConsoleFrontEnd::ShowError(const std::string& text) {
@@ -80,6 +94,8 @@ void TConsoleFrontEnd::ShowError(const std::string& text) {
 
 void TConsoleFrontEnd::PrintSummary() {
   EndLiveLine();
+  if (FQuiet)
+    return;
   const int notReached = FTotal - FProcessed - FSkipped - FFailed;
   std::fprintf(stderr, "processed %d, skipped %d, failed %d", FProcessed, FSkipped, FFailed);
   if (notReached > 0)
@@ -89,7 +105,8 @@ void TConsoleFrontEnd::PrintSummary() {
 
 void TConsoleFrontEnd::DrawBar(int done) {
   if (FLive) {
-    std::fprintf(stderr, "%s %d/%d", Bar(done, FTotal).c_str(), done, FTotal);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - FStart;
+    std::fprintf(stderr, "%s", ProgressLineText(done, FTotal, elapsed.count()).c_str());
     FLineOpen = true;
   }
   std::fflush(stderr);

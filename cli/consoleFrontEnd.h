@@ -4,6 +4,7 @@
 // the summary line.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -17,21 +18,19 @@ std::string ConsoleText(std::string text);
 
 class TConsoleFrontEnd : public TBatchFrontEnd, public TScanObserver {
 public:
-  TConsoleFrontEnd(int totalFiles, bool stopOnError);
+  // quiet: no progress lines, no bar and no summary; errors and notes still print.
+  TConsoleFrontEnd(int totalFiles, bool stopOnError, bool quiet = false);
 
   void RunStarted(int count) override;
   void RunEnded() override;
   void ShowProgress(const std::string& fileName, int position, int count) override;
-  void HandlePendingEvents() override {}
-  bool CancelRequested() override { return false; }
   bool AskYesNo(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   void ShowNotice(const std::string& text) override;
-  void FileDone(const std::string& recordingPath, TFileOutcome outcome,
-                const std::string& outputPath) override;
-  void FileFailed(const std::string& recordingPath, const std::string& message) override;
+  void FileDone(const TFileResult& result) override;
 
   void FolderEntered(const std::string& /*folder*/) override {}
+  bool CancelRequested() override { return false; }
   void ShowError(const std::string& text) override;
 
   // "processed N, skipped N, failed N" (and the files not reached).
@@ -42,12 +41,16 @@ public:
 private:
   // The live bar below the file lines (terminal only).
   void DrawBar(int done);
+  // One line under the file: its peak, peak-to-noise ratio and warnings.
+  void PrintFigures(const TFileResult& result);
   void EndLiveLine();
 
   int FTotal;       // files over all runs of the command
   int FStarted = 0; // files announced so far
   bool FStopOnError;
+  bool FQuiet;
   bool FLive;             // stderr is a terminal: one rewritten progress line
+  std::chrono::steady_clock::time_point FStart; // the command's start, for the elapsed time
   bool FLineOpen = false; // the live line waits for its end
   bool FStopped = false;  // a failure ended the work
   int FProcessed = 0;

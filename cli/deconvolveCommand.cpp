@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "consoleFrontEnd.h"
 #include "errors.h"
+#include "fileList.h"
 #include "paths.h"
 #include "processOptions.h"
 #include "scan.h"
@@ -22,6 +23,9 @@ struct TDeconvolveArgs {
   bool Recurse = false;
   bool StopOnError = false;
   bool Help = false;
+  bool Quiet = false;
+  TListSeparator ListSeparator = TListSeparator::Newline;
+  std::vector<std::string> FileLists; // --files-from, in order
   std::vector<std::string> Inputs;
 };
 
@@ -80,6 +84,8 @@ bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& 
     c.CutSlopeIndex = SlopeIndex(list.Value(name));
   else if (name == "--tone-channel")
     c.ToneChannel = ParseIntegerOption(name, list.Value(name), 1, 16);
+  else if (name == "--files-from")
+    args.FileLists.push_back(list.Value(name));
   else {
     list.NoValue(name);
     if (name == "--reversed")
@@ -96,6 +102,10 @@ bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& 
       args.Recurse = true;
     else if (name == "--stop-on-error")
       args.StopOnError = true;
+    else if (name == "--null")
+      args.ListSeparator = TListSeparator::Nul;
+    else if (name == "--quiet")
+      args.Quiet = true;
     else if (name == "--help" || name == "-h")
       args.Help = true;
     else
@@ -119,8 +129,11 @@ TDeconvolveArgs ParseArguments(TArgumentList& list) {
     return args;
   if (args.Controls.Volume && args.Controls.Normalize)
     throw TUsageError("--volume and --normalize exclude each other");
-  if (args.Inputs.empty())
+  if (args.Inputs.empty() && args.FileLists.empty())
     throw TUsageError("no INPUT given");
+  // The lists are read only now, so that --help never waits on standard input.
+  for (const std::string& listPath : args.FileLists)
+    AppendFileList(listPath, args.ListSeparator, args.Inputs);
   return args;
 }
 
@@ -161,14 +174,15 @@ int Deconvolve(const TDeconvolveArgs& args) {
     std::fprintf(stderr, "ravelin-cli: %s\n", ConsoleText(validation.Message).c_str());
     return 2;
   }
-  TConsoleFrontEnd console(CountFiles(groups), args.StopOnError);
+  TConsoleFrontEnd console(CountFiles(groups), args.StopOnError, args.Quiet);
   TProcessWorkspace workspace;
+  const TCancelToken never; // a command runs to its end (or its first failure with --stop-on-error)
   if (!LoadTestTone(workspace, options, console))
     return 2;
   for (const TFileGroup& group : groups) {
     options.ScanFolder = group.Root;
     options.OutFolder = args.OutDir.empty() ? group.Root : WithSlash(args.OutDir);
-    RunBatch(group.Files, options, workspace, console);
+    RunBatch(group.Files, options, workspace, console, never);
     if (console.Stopped())
       break;
   }

@@ -7,7 +7,9 @@ namespace ravelin {
 void PrintHelp() {
   std::fputs("Usage:\n"
              "  ravelin-cli deconvolve --tone SWEEP [options] INPUT...\n"
+             "  ravelin-cli deconvolve --tone SWEEP [options] --files-from LIST [INPUT...]\n"
              "  ravelin-cli sweep OUT.wav [options]\n"
+             "  ravelin-cli --version\n"
              "\n"
              "deconvolve: turns each recording into an impulse response by the test tone.\n"
              "  INPUT              a recording, or a folder scanned for *.wav, *.aif, *.aiff\n"
@@ -35,6 +37,13 @@ void PrintHelp() {
              "  --reprocess        also process files this program wrote itself\n"
              "  --recurse          scan subfolders of folder inputs too\n"
              "  --stop-on-error    stop at the first file that fails (default: go on)\n"
+             "  --files-from LIST  also take the INPUTs listed in the file LIST, one path per\n"
+             "                     line (- reads standard input); relative paths are taken\n"
+             "                     from the current folder\n"
+             "  --null             entries of LIST end with a NUL character instead of a line\n"
+             "                     end (as find -print0 writes them)\n"
+             "  --quiet            no progress lines and no summary; errors and notes are\n"
+             "                     still printed\n"
              "\n"
              "sweep: writes an exponential sine sweep from 32 Hz to half the sample rate.\n"
              "  --rate HZ          sample rate (default 44100)\n"
@@ -49,8 +58,10 @@ void PrintHelp() {
              "this program did not write is never replaced (the recording itself with\n"
              "--no-suffix excepted), nor an output written earlier in the same command.\n"
              "\n"
-             "Progress goes to stderr. Exit status: 0 when every file was processed or\n"
-             "skipped, 1 when a file failed, 2 for usage or validation errors.\n",
+             "Progress goes to stderr: a line per file and, on a terminal, a bar with the\n"
+             "files done, the time elapsed and an estimate of the rest. Exit status: 0 when\n"
+             "every file was processed or skipped, 1 when a file failed, 2 for usage or\n"
+             "validation errors.\n",
              stdout);
 }
 

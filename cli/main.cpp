@@ -6,6 +6,7 @@
 #include "buffers.h"
 #include "commands.h"
 #include "consoleFrontEnd.h"
+#include "version.h"
 
 namespace {
 
@@ -15,6 +16,10 @@ int Run(ravelin::TArgumentList& arguments) {
   const std::string command = arguments.Next();
   if (command == "--help" || command == "-h" || command == "help") {
     ravelin::PrintHelp();
+    return 0;
+  }
+  if (command == "--version") {
+    std::printf("ravelin-cli %s\n", ravelin::VersionText);
     return 0;
   }
   if (command == "deconvolve")

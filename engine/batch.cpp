@@ -36,6 +36,7 @@ std::string ReadTestTone(TProcessWorkspace& workspace, const TProcessOptions& op
     throw TRavelinError("Test tone file cannot be empty!");
   const auto length = static_cast<int32_t>(frames);
   workspace.PrepareTestTone(reader.Channels(), length);
+  workspace.TestToneRate = reader.SampleRate();
   reader.ReadFrames(workspace.TestTone.data(), length);
   return MapToneChannels(workspace, options.ToneChannel);
 }
@@ -65,7 +66,8 @@ bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options, 
 }
 
 std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProcessOptions& options,
-                                  TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd) {
+                                  TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd,
+                                  const TCancelToken& cancel) {
   PrepareDither(options);
   options.Retained.clear();
   const int count = static_cast<int>(files.size());
@@ -74,8 +76,7 @@ std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProces
     const TRunScope scope(frontEnd, count);
     for (size_t i = 0; i < files.size(); ++i) {
       frontEnd.ShowProgress(FileNameOf(files[i]), static_cast<int>(i), count);
-      frontEnd.HandlePendingEvents();
-      if (frontEnd.CancelRequested())
+      if (cancel.Requested())
         break;
       const std::string outputPath = MakeOutputName(files[i], options);
       if (!ProcessFile(files[i], outputPath, options, workspace, frontEnd))

@@ -22,7 +22,9 @@ bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options, 
 // which the run stopped to the end. "Unable to create output folder!" escapes
 // as TRavelinError; the caller then keeps its list unchanged. The front end's
 // RunStarted/RunEnded bracket the run on every path.
+// cancel is looked at before each file (after ShowProgress).
 std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProcessOptions& options,
-                                  TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd);
+                                  TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd,
+                                  const TCancelToken& cancel);
 
 } // namespace ravelin

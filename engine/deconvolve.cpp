@@ -161,8 +161,12 @@ TDeconvolutionResult DeconvolveRecording(TWAVReader& reader, const TProcessOptio
   const TChannelJob job{options, workspace, fft, sizes, sampleRate};
   TDeconvolutionResult result;
   result.Length = sizes.OutputLength;
-  for (int32_t c = 0; c < workspace.RecordChannels; ++c)
+  result.PreSilence = sizes.PreSilence;
+  for (int32_t c = 0; c < workspace.RecordChannels; ++c) {
+    result.Recording.push_back(MeasureRecording(workspace.Record[static_cast<size_t>(c)], frames,
+                                                reader.BitsPerSample(), reader.FormatKind() == 3));
     result.Peak = DeconvolveChannel(job, c, result.Peak);
+  }
   return result;
 }
 

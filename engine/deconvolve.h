@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "fft.h"
+#include "figures.h"
 #include "processOptions.h"
 #include "workspace.h"
 
@@ -32,8 +34,10 @@ TDeconvolutionSizes ComputeSizes(int64_t recordFrames, int32_t testToneLength, d
 void ReverseDoubles(double* first, double* last, int32_t pairCount);
 
 struct TDeconvolutionResult {
-  float Peak = 1e-15f; // largest |sample| over all channels (with Normalize)
-  int32_t Length = 0;  // L, frames per channel
+  float Peak = 1e-15f;                    // largest |sample| over all channels (with Normalize)
+  int32_t Length = 0;                     // L, frames per channel
+  int32_t PreSilence = 0;                 // S, frames
+  std::vector<TRecordingLevel> Recording; // level of each recording channel as read
 };
 
 // Reads the open recording into the workspace and replaces every channel by

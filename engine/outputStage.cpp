@@ -101,10 +101,14 @@ void CheckTarget(const std::string& target, const std::string& recordingPath,
     throw TRavelinError("Refusing to replace a file Ravelin did not write: " + target);
 }
 
-void WriteOutput(TWAVReader& reader, float peak, int32_t length, const std::string& target,
-                 TProcessOptions& options, TProcessWorkspace& workspace) {
+void ApplyOutputGain(float peak, int32_t length, const TProcessOptions& options,
+                     TProcessWorkspace& workspace) {
   ApplyGain(peak, length, options, workspace);
   CheckFinite(length, workspace);
+}
+
+void WriteOutput(TWAVReader& reader, int32_t length, const std::string& target, TProcessOptions& options,
+                 TProcessWorkspace& workspace) {
   const int32_t channels = workspace.RecordChannels;
   reader.SetProductTag(ProductName);
   TWAVWriter writer;

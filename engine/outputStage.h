@@ -33,12 +33,17 @@ std::string OutputTarget(const std::string& recordingPath, const std::string& ou
 // request, excepted). Earlier outputs carrying the marker may be replaced.
 void CheckTarget(const std::string& target, const std::string& recordingPath, const TProcessOptions& options);
 
-// Applies the gain, checks that every sample is finite, dithers and writes
-// the workspace's RecordChannels results of length frames each to target
-// with the recording's metadata and the product marker, closing the reader
-// first. The file appears under its name only when complete; target is then
-// recorded in options.Written.
-void WriteOutput(TWAVReader& reader, float peak, int32_t length, const std::string& target,
-                 TProcessOptions& options, TProcessWorkspace& workspace);
+// Applies the fixed gain or the normalisation by the common peak to the
+// workspace's RecordChannels results of length frames each, and checks that
+// every sample is finite (TRavelinError otherwise).
+void ApplyOutputGain(float peak, int32_t length, const TProcessOptions& options,
+                     TProcessWorkspace& workspace);
+
+// Dithers (integer output) and writes the results to target with the
+// recording's metadata and the product marker, closing the reader first. The
+// file appears under its name only when complete; target is then recorded in
+// options.Written.
+void WriteOutput(TWAVReader& reader, int32_t length, const std::string& target, TProcessOptions& options,
+                 TProcessWorkspace& workspace);
 
 } // namespace ravelin

@@ -10,19 +10,44 @@ namespace ravelin {
 
 namespace {
 
-// Runs the file's steps; returns the path finally written, or an empty path
-// when the recording was skipped as already processed. The target is checked
-// before the work, so a refused file costs nothing.
-std::string RunSteps(const std::string& recordingPath, const std::string& outputPath,
+// The figures of every output channel, judged with the file's own warnings.
+std::vector<TChannelFigures> AnalyzeOutput(const TWAVReader& reader, const TDeconvolutionResult& result,
+                                           const TProcessOptions& options,
+                                           const TProcessWorkspace& workspace) {
+  const TAnalysisSetup setup{reader.SampleRate(), result.PreSilence,
+                             options.FloatOutput ? 0 : options.OutBits};
+  const std::vector<std::string> fileWarnings =
+      FileWarnings({reader.SampleRate(), workspace.TestToneRate, result.Length});
+  std::vector<TChannelFigures> figures;
+  for (int32_t c = 0; c < workspace.RecordChannels; ++c) {
+    figures.push_back(AnalyzeResponse(workspace.Record[static_cast<size_t>(c)], result.Length, setup));
+    std::vector<std::string>& warnings = figures.back().Warnings;
+    if (result.Recording[static_cast<size_t>(c)].ClippedSamples > 0)
+      warnings.insert(warnings.begin(), "recording clipped");
+    warnings.insert(warnings.end(), fileWarnings.begin(), fileWarnings.end());
+  }
+  return figures;
+}
+
+// Runs the file's steps; a recording skipped as already processed gives the
+// outcome Skipped. The target is checked before the work, so a refused file
+// costs nothing.
+TFileResult RunSteps(const std::string& recordingPath, const std::string& outputPath,
                      TProcessOptions& options, TProcessWorkspace& workspace) {
+  TFileResult file{recordingPath, TFileOutcome::Skipped, {}, {}, {}, {}};
   TWAVReader reader(recordingPath);
   if (options.IgnoreProcessed && reader.ProductTag() == ProductName)
-    return {};
+    return file;
   const std::string target = OutputTarget(recordingPath, outputPath, options);
   CheckTarget(target, recordingPath, options);
   const TDeconvolutionResult result = DeconvolveRecording(reader, options, workspace);
-  WriteOutput(reader, result.Peak, result.Length, target, options, workspace);
-  return target;
+  ApplyOutputGain(result.Peak, result.Length, options, workspace);
+  file.Channels = AnalyzeOutput(reader, result, options, workspace);
+  WriteOutput(reader, result.Length, target, options, workspace);
+  file.Outcome = TFileOutcome::Processed;
+  file.OutputPath = target;
+  file.Recording = result.Recording;
+  return file;
 }
 
 } // namespace
@@ -37,15 +62,12 @@ bool ProcessFile(const std::string& recordingPath, const std::string& outputPath
                  TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd) {
   std::string message;
   try {
-    const std::string written = RunSteps(recordingPath, outputPath, options, workspace);
-    frontEnd.FileDone(recordingPath, written.empty() ? TFileOutcome::Skipped : TFileOutcome::Processed,
-                      written);
+    frontEnd.FileDone(RunSteps(recordingPath, outputPath, options, workspace));
     return true;
   } catch (const std::exception& error) {
     message = DescribeError(error);
   }
-  frontEnd.FileFailed(recordingPath, message);
-  frontEnd.FileDone(recordingPath, TFileOutcome::Failed, {});
+  frontEnd.FileDone(TFileResult{recordingPath, TFileOutcome::Failed, {}, message, {}, {}});
   const bool goOn =
       frontEnd.AskYesNo("Error occured while processing file\r" + recordingPath + "\r\r" + message + "\r\r" +
                         "Do you wish to continue processing the remaining files?");

@@ -54,6 +54,7 @@ public:
   std::array<float*, MaxChannelTable> TestTone{}; // planar test tone channels
   int32_t TestToneChannels = 0;                   // Ct
   int32_t TestToneLength = 0;                     // T, frames
+  int32_t TestToneRate = 0;                       // Hz, as the test tone file gives it
   // The test tone channel that deconvolves each recording channel;
   // PrepareTestTone sets min(c, Ct - 1), MapToneChannels refines it.
   std::array<int32_t, MaxChannelTable> ToneChannelFor{};

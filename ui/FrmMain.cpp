@@ -584,7 +584,8 @@ void TFormMain::ButtonProcessClick() {
     return;
   }
   try {
-    SetFileList(RunBatch(FileList(), options, Workspace, *this));
+    RunCancel.Reset();
+    SetFileList(RunBatch(FileList(), options, Workspace, *this, RunCancel));
   } catch (...) {
     RunEnded(); // the window must never stay disabled
     throw;
@@ -624,18 +625,16 @@ void TFormMain::RunEnded() {
   setEnabled(true);
 }
 
+// Pending events are handled once per file, after the name is shown; a
+// Cancel click among them sets the run's token.
 void TFormMain::ShowProgress(const std::string& fileName, int position, int count) {
   if (ProgressDialog) {
     ProgressDialog->ShowFile(QString::fromStdString(fileName), position, count);
   }
-}
-
-void TFormMain::HandlePendingEvents() {
   QCoreApplication::processEvents();
-}
-
-bool TFormMain::CancelRequested() {
-  return ProgressDialog && ProgressDialog->Cancelled();
+  if (ProgressDialog && ProgressDialog->Cancelled()) {
+    RunCancel.Request();
+  }
 }
 
 bool TFormMain::AskYesNo(const std::string& text) {
@@ -647,8 +646,7 @@ void TFormMain::ShowMessage(const std::string& text) {
   ShowWarning(DialogParent(), text);
 }
 
-void TFormMain::FileDone(const std::string& /*recordingPath*/, TFileOutcome /*outcome*/,
-                         const std::string& /*outputPath*/) {
+void TFormMain::FileDone(const TFileResult& /*result*/) {
   // The window shows the outcome through the rewritten file list.
 }
 

@@ -64,12 +64,9 @@ public:
   void RunStarted(int count) override;
   void RunEnded() override;
   void ShowProgress(const std::string& fileName, int position, int count) override;
-  void HandlePendingEvents() override;
-  bool CancelRequested() override;
   bool AskYesNo(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
-  void FileDone(const std::string& recordingPath, TFileOutcome outcome,
-                const std::string& outputPath) override;
+  void FileDone(const TFileResult& result) override;
 
   QLineEdit* const EditTT;
   QPushButton* const ButtonTT;
@@ -124,6 +121,7 @@ private:
   QWidget* DialogParent();
 
   TProcessWorkspace Workspace;
+  TCancelToken RunCancel; // the current run's cancel
   std::unique_ptr<TFormProgress> ProgressDialog;
   QString OutDialogFolder; // initial folder of the output folder dialog
 };

@@ -75,11 +75,9 @@ public:
   void RunStarted(int) override {}
   void RunEnded() override {}
   void ShowProgress(const std::string&, int, int) override {}
-  void HandlePendingEvents() override {}
-  bool CancelRequested() override { return false; }
   bool AskYesNo(const std::string&) override { return false; }
   void ShowMessage(const std::string&) override {}
-  void FileDone(const std::string&, TFileOutcome, const std::string&) override {}
+  void FileDone(const TFileResult&) override {}
 };
 
 void EngineBatch(benchmark::State& state) {
@@ -87,6 +85,7 @@ void EngineBatch(benchmark::State& state) {
   MakeInputs();
   TProcessWorkspace workspace; // grow-only, kept across files as in a batch
   TSilentFrontEnd frontEnd;
+  const TCancelToken never;
   TProcessOptions options;
   options.TestTone = Folder() + "tone.wav";
   options.FloatOutput = true;
@@ -95,7 +94,7 @@ void EngineBatch(benchmark::State& state) {
   options.OutFolder = Folder() + "out/";
   for (auto _ : state) {
     if (!LoadTestTone(workspace, options, frontEnd) ||
-        !RunBatch({Folder() + "take.wav"}, options, workspace, frontEnd).empty())
+        !RunBatch({Folder() + "take.wav"}, options, workspace, frontEnd, never).empty())
       state.SkipWithError("run failed");
   }
   state.counters["realtime_x"] =

@@ -46,7 +46,7 @@ protected:
   }
 
   std::vector<std::string> Run(const std::vector<std::string>& files) {
-    return RunBatch(files, Options, Workspace, FrontEnd);
+    return RunBatch(files, Options, Workspace, FrontEnd, FrontEnd.Cancel);
   }
 
   std::vector<std::string> Slice(const std::vector<std::string>& files, size_t from) {

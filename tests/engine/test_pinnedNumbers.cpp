@@ -201,7 +201,7 @@ TEST_F(Pinned, ThirtyTwoBitOutputIsThirtyBitsShiftedLeftByTwo) {
   Options.Dither = std::make_unique<TOutputDither>(12345u);
   const std::string path = Folder.Path() + "take.wav";
   test::WriteFloatWav(path, {ToneCopy(Tone.size() + 100, 0.5f)}, Rate);
-  ASSERT_TRUE(RunBatch({path}, Options, Workspace, FrontEnd).empty());
+  ASSERT_TRUE(RunBatch({path}, Options, Workspace, FrontEnd, FrontEnd.Cancel).empty());
   ExpectThirtyBitsShiftedByTwo(test::ReadPcm32Codes(Folder.Path() + "take_rv.wav"), 0x1p30);
 }
 

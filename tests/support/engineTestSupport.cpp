@@ -178,7 +178,8 @@ double LevelAt(const std::vector<float>& samples, double frequency, int32_t samp
 }
 
 void TScriptFrontEnd::ShowProgress(const std::string& fileName, int position, int) {
-  FPosition = position;
+  if (position == CancelAt)
+    Cancel.Request();
   Shown.push_back(fileName);
 }
 
@@ -191,10 +192,11 @@ bool TScriptFrontEnd::AskYesNo(const std::string& text) {
   return answer;
 }
 
-void TScriptFrontEnd::FileDone(const std::string& path, TFileOutcome outcome, const std::string& out) {
-  Done.push_back(path);
-  Outcomes.push_back(outcome);
-  Written.push_back(out);
+void TScriptFrontEnd::FileDone(const TFileResult& result) {
+  Done.push_back(result.RecordingPath);
+  Outcomes.push_back(result.Outcome);
+  Written.push_back(result.OutputPath);
+  Results.push_back(result);
 }
 
 } // namespace ravelin::test

@@ -57,6 +57,8 @@ class TScriptFrontEnd : public TBatchFrontEnd {
 public:
   std::deque<bool> Answers;
   int CancelAt = -1; // position at which Cancel is pressed
+  TCancelToken Cancel;
+  std::vector<TFileResult> Results;
   int Started = 0, Ended = 0;
   std::vector<std::string> Questions, Messages, Shown;
   std::vector<std::string> Done, Written;
@@ -65,14 +67,9 @@ public:
   void RunStarted(int) override { ++Started; }
   void RunEnded() override { ++Ended; }
   void ShowProgress(const std::string& fileName, int position, int) override;
-  void HandlePendingEvents() override {}
-  bool CancelRequested() override { return FPosition == CancelAt; }
   bool AskYesNo(const std::string& text) override;
   void ShowMessage(const std::string& text) override { Messages.push_back(text); }
-  void FileDone(const std::string& path, TFileOutcome outcome, const std::string& out) override;
-
-private:
-  int FPosition = -1;
+  void FileDone(const TFileResult& result) override;
 };
 
 } // namespace ravelin::test
