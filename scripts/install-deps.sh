@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-  g++ clang-14 libclang-rt-14-dev cmake make pkg-config
+  g++ clang-14 libclang-rt-14-dev clang-format-14 git cmake make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libfftw3-dev libzita-convolver-dev
   qt6-base-dev fonts-dejavu-core
