@@ -251,8 +251,9 @@ TEST(WavWriter, LifecycleAndFailures) {
   EXPECT_EQ(Listing(dir.Path("")), (std::vector<std::string>{"first.wav", "second.wav"}));
 }
 
-// Past a file size limit the buffered bytes fail only when flushed at the
-// close: the old file stays as it was and no temporary is left.
+// Past a file size limit the buffered bytes fail when they are flushed (at
+// the size patches' seek, or at the close): the old file stays as it was and
+// no temporary is left.
 TEST(WavWriter, AFailedCloseKeepsTheOldFile) {
   TTempDir dir;
   WriteFile(dir.Path("out.wav"), TBytes(300, 7));
@@ -271,6 +272,13 @@ TEST(WavWriter, AFailedCloseKeepsTheOldFile) {
     w.WriteFrames(planes, 100);
     w.Close();
   });
+  {
+    // Bytes still buffered when the sink finishes fail in its flush and close.
+    TFileSink sink(dir.Path("sink.wav"));
+    const TBytes bytes(300, 1);
+    EXPECT_TRUE(sink.Write(bytes.data(), bytes.size()));
+    EXPECT_FALSE(sink.Finish());
+  }
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(ReadFile(dir.Path("out.wav")), TBytes(300, 7));
