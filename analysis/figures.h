@@ -10,6 +10,10 @@
 
 namespace ravelin {
 
+// The level given to exact silence (a zero peak or a zero noise), so that no
+// figure is ever infinite or NaN.
+inline constexpr double SilentDbfs = -400.0;
+
 // What is known of a response besides its samples.
 struct TAnalysisSetup {
   int32_t SampleRate = 0; // Hz
@@ -21,16 +25,28 @@ struct TAnalysisSetup {
 
 // Per channel.
 struct TChannelFigures {
-  double LatencyMs = 0.0;      // (index of the largest |sample| - PreSilence) / rate
-  double PeakDbfs = 0.0;       // largest |sample|
-  double NoiseFloorDbfs = 0.0; // RMS of the tail's noise
-  double PnrDb = 0.0;          // PeakDbfs - NoiseFloorDbfs
-  double DecayEndMs = 0.0;     // where the decay meets the noise (from the peak's index 0)
+  double LatencyMs = 0.0; // (index of the largest |sample| - PreSilence) / rate
+  double PeakDbfs = 0.0;  // largest |sample|
+  // RMS of the tail's noise; for integer output the dither's noise of the
+  // word length is added (power sum), as the file will hold it.
+  double NoiseFloorDbfs = 0.0;
+  double PnrDb = 0.0;        // PeakDbfs - NoiseFloorDbfs
+  double DecayEndMs = 0.0;   // where the decay meets the noise, from the file's first sample
+  int32_t PeakIndex = 0;     // sample of the largest |sample|
+  int32_t DecayEndIndex = 0; // sample where the decay meets the noise
   std::vector<std::string> Warnings;
 };
 
-// The figures of one response channel of length samples.
+// The figures of one response channel of length samples. The noise floor and
+// the decay end follow Lundeby et al. (1995): the squared response is averaged
+// over intervals into an energy envelope in dB, the noise is estimated from
+// the tail, a line is fitted to the decay above the noise, the crosspoint of
+// line and noise moves the noise estimate, and this is iterated.
 TChannelFigures AnalyzeResponse(const float* response, int32_t length, const TAnalysisSetup& setup);
+
+// RMS level in dBFS of the noise a dithered integer output of outputBits
+// adds (TPDF dither of +-1 LSB: LSB / 2); SilentDbfs for 0 (float output).
+double DitherFloorDbfs(int outputBits);
 
 // Level of a recording channel; clipped samples are those at the integer
 // format's full scale, or |x| >= 1 for float formats.
@@ -47,5 +63,18 @@ struct TFileChecks {
   int32_t OutputLength = 0;  // frames
 };
 std::vector<std::string> FileWarnings(const TFileChecks& checks);
+
+// Warning texts, for the callers that add them and for tests.
+inline constexpr const char* ClippedWarning = "recording clipped";
+inline constexpr const char* LowPnrWarning = "peak-to-noise below 40 dB";
+inline constexpr const char* TruncatedWarning = "response possibly truncated: record longer after the sweep";
+inline constexpr const char* EarlyPeakWarning = "peak within the first ms: add pre-silence";
+inline constexpr const char* LatePeakWarning =
+    "peak in the last 10 % of the output: add pre-silence or record longer";
+inline constexpr const char* RateWarning = "the recording's sample rate differs from the test tone's";
+inline constexpr const char* ShortOutputWarning =
+    "output only a few samples long: the test tone is longer than the sweep in the recording";
+inline constexpr const char* WordLengthWarning =
+    "the output's word length limits the peak-to-noise ratio: use float, 24-bit or normalise";
 
 } // namespace ravelin
