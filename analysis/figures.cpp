@@ -190,7 +190,7 @@ double DitherFloorDbfs(int outputBits) {
 }
 
 TChannelFigures AnalyzeResponse(const float* response, int32_t length, const TAnalysisSetup& setup) {
-  TChannelFigures figures;
+  TChannelFigures figures{0.0, SilentDbfs, SilentDbfs, 0.0, 0.0, 0, 0, {}};
   if (length <= 0 || setup.SampleRate <= 0)
     return figures;
   const double msPerSample = 1000.0 / setup.SampleRate;

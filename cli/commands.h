@@ -7,6 +7,7 @@
 namespace ravelin {
 
 int RunDeconvolveCommand(TArgumentList& arguments);
+int RunAnalyzeCommand(TArgumentList& arguments);
 int RunSweepCommand(TArgumentList& arguments);
 void PrintHelp();
 

@@ -9,6 +9,7 @@
 #include "fileList.h"
 #include "paths.h"
 #include "processOptions.h"
+#include "resultExport.h"
 #include "scan.h"
 
 namespace ravelin {
@@ -24,6 +25,8 @@ struct TDeconvolveArgs {
   bool StopOnError = false;
   bool Help = false;
   bool Quiet = false;
+  bool Trim = false;
+  TExportOptions Export;
   TListSeparator ListSeparator = TListSeparator::Newline;
   std::vector<std::string> FileLists; // --files-from, in order
   std::vector<std::string> Inputs;
@@ -66,6 +69,8 @@ void SetChecked(bool& box, std::string& text, const std::string& value) {
 // Handles one option; false when the name is not an option of this command.
 bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& args) {
   TOptionControls& c = args.Controls;
+  if (ParseExportOption(name, list, args.Export))
+    return true;
   if (name == "--tone")
     c.TestTone = list.Value(name);
   else if (name == "--out")
@@ -106,6 +111,8 @@ bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& 
       args.ListSeparator = TListSeparator::Nul;
     else if (name == "--quiet")
       args.Quiet = true;
+    else if (name == "--trim")
+      args.Trim = true;
     else if (name == "--help" || name == "-h")
       args.Help = true;
     else
@@ -174,18 +181,21 @@ int Deconvolve(const TDeconvolveArgs& args) {
     std::fprintf(stderr, "ravelin-cli: %s\n", ConsoleText(validation.Message).c_str());
     return 2;
   }
+  options.Trim = args.Trim;
   TConsoleFrontEnd console(CountFiles(groups), args.StopOnError, args.Quiet);
+  TResultExport results(console, args.Export);
   TProcessWorkspace workspace;
   const TCancelToken never; // a command runs to its end (or its first failure with --stop-on-error)
-  if (!LoadTestTone(workspace, options, console))
+  if (!LoadTestTone(workspace, options, results))
     return 2;
   for (const TFileGroup& group : groups) {
     options.ScanFolder = group.Root;
     options.OutFolder = args.OutDir.empty() ? group.Root : WithSlash(args.OutDir);
-    RunBatch(group.Files, options, workspace, console, never);
+    RunBatch(group.Files, options, workspace, results, never);
     if (console.Stopped())
       break;
   }
+  results.Finish();
   console.PrintSummary();
   return console.Failed() > 0 ? 1 : 0;
 }

@@ -24,6 +24,8 @@ int Run(ravelin::TArgumentList& arguments) {
   }
   if (command == "deconvolve")
     return ravelin::RunDeconvolveCommand(arguments);
+  if (command == "analyze")
+    return ravelin::RunAnalyzeCommand(arguments);
   if (command == "sweep")
     return ravelin::RunSweepCommand(arguments);
   throw ravelin::TUsageError("unknown command '" + command + "'");

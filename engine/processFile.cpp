@@ -4,6 +4,7 @@
 
 #include "deconvolve.h"
 #include "outputStage.h"
+#include "trim.h"
 #include "wavReader.h"
 
 namespace ravelin {
@@ -23,10 +24,23 @@ std::vector<TChannelFigures> AnalyzeOutput(const TWAVReader& reader, const TDeco
     figures.push_back(AnalyzeResponse(workspace.Record[static_cast<size_t>(c)], result.Length, setup));
     std::vector<std::string>& warnings = figures.back().Warnings;
     if (result.Recording[static_cast<size_t>(c)].ClippedSamples > 0)
-      warnings.insert(warnings.begin(), "recording clipped");
+      warnings.insert(warnings.begin(), ClippedWarning);
     warnings.insert(warnings.end(), fileWarnings.begin(), fileWarnings.end());
   }
   return figures;
+}
+
+// Cuts every channel to the range that carries the response (the trim
+// option); returns the new length. The figures then count from its start.
+int32_t TrimOutput(std::vector<TChannelFigures>& figures, const TDeconvolutionResult& result,
+                   int32_t sampleRate, const TProcessOptions& options, TProcessWorkspace& workspace) {
+  const TTrimRange range =
+      TrimRange(figures, result.Length, sampleRate, result.PreSilence, options.TrimMarginMs);
+  for (int32_t c = 0; c < workspace.RecordChannels; ++c)
+    ApplyTrim(workspace.Record[static_cast<size_t>(c)], range);
+  for (TChannelFigures& channel : figures)
+    TrimFigures(channel, range, sampleRate);
+  return range.Count;
 }
 
 // Runs the file's steps; a recording skipped as already processed gives the
@@ -43,7 +57,10 @@ TFileResult RunSteps(const std::string& recordingPath, const std::string& output
   const TDeconvolutionResult result = DeconvolveRecording(reader, options, workspace);
   ApplyOutputGain(result.Peak, result.Length, options, workspace);
   file.Channels = AnalyzeOutput(reader, result, options, workspace);
-  WriteOutput(reader, result.Length, target, options, workspace);
+  const int32_t length = options.Trim
+                             ? TrimOutput(file.Channels, result, reader.SampleRate(), options, workspace)
+                             : result.Length;
+  WriteOutput(reader, length, target, options, workspace);
   file.Outcome = TFileOutcome::Processed;
   file.OutputPath = target;
   file.Recording = result.Recording;

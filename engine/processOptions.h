@@ -31,6 +31,8 @@ struct TProcessOptions {
   int CutSlope = 0;                      // cut slope item index: 0..7 = -12..-96 dB/o, 8 = Max
   int ToneChannel = 0;                   // 0 automatic, else the 1-based test tone channel for all
   bool NoRename = false;                 // give the output the recording's own name
+  bool Trim = false;                     // keep only the part that carries the response
+  double TrimMarginMs = 5.0;             // kept before the peak and after the decay end
   std::string TestTone;                  // test tone path
   std::string ScanFolder;                // folder the recordings were found in (ends with a separator)
   std::string OutFolder;                 // output root folder (ends with a separator)

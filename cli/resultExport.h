@@ -1,0 +1,60 @@
+// What the deconvolve and analyze commands keep of their results: the report
+// (one row per file and channel, written when the command ends) and a curves
+// file per response. Sits between the batch driver and the console.
+#pragma once
+
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "argumentList.h"
+#include "consoleFrontEnd.h"
+#include "report.h"
+
+namespace ravelin {
+
+struct TExportOptions {
+  std::string ReportPath; // empty: no report; "-": standard output
+  std::string CurvesDir;  // empty: no curves
+  int Smoothing = 0;      // curves' smoothing, 1/n octave (0: none)
+};
+
+// Handles --report, --curves and --smoothing; false for any other option.
+bool ParseExportOption(const std::string& name, TArgumentList& list, TExportOptions& options);
+
+// The planar channels of an audio file (any file the reader reads).
+std::vector<std::vector<float>> ReadResponse(const std::string& path, int32_t& sampleRate);
+
+class TResultExport : public TBatchFrontEnd {
+public:
+  // Opens the report file and creates the curves folder, so that a run never
+  // ends unable to keep its results (TRavelinError).
+  TResultExport(TConsoleFrontEnd& console, TExportOptions options);
+
+  void RunStarted(int count) override { FConsole.RunStarted(count); }
+  void RunEnded() override { FConsole.RunEnded(); }
+  void ShowProgress(const std::string& fileName, int position, int count) override {
+    FConsole.ShowProgress(fileName, position, count);
+  }
+  bool AskYesNo(const std::string& text) override { return FConsole.AskYesNo(text); }
+  void ShowMessage(const std::string& text) override { FConsole.ShowMessage(text); }
+  void ShowNotice(const std::string& text) override { FConsole.ShowNotice(text); }
+  // Keeps the file's rows (a processed file's by its output, a failed one's by
+  // its recording; skipped files have none), writes its curves, then prints.
+  void FileDone(const TFileResult& result) override;
+
+  // Writes the report (TRavelinError when that fails).
+  void Finish();
+
+private:
+  void WriteCurvesFile(const std::string& responsePath);
+
+  TConsoleFrontEnd& FConsole;
+  TExportOptions FOptions;
+  std::ofstream FReport;
+  std::vector<TReportRow> FRows;
+  std::set<std::string> FCurvesNames; // written by this command
+};
+
+} // namespace ravelin
