@@ -18,7 +18,10 @@ struct TCell {
 TCell Number(double value, int decimals) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return {TCell::TKind::Number, text};
+  const std::string written = text;
+  // A value that rounds to zero is written without a sign.
+  const bool zero = written.find_first_not_of("-0.") == std::string::npos;
+  return {TCell::TKind::Number, zero && written[0] == '-' ? written.substr(1) : written};
 }
 
 TCell Text(std::string value) {

@@ -14,8 +14,8 @@ using ravelin::test::TJsonValue;
 // two warnings), an existing response without recording, and a failed file.
 std::vector<ravelin::TReportRow> SampleRows() {
   ravelin::TChannelFigures left{12.5, -6.02, -101.5, 95.48, 340.125, 1080, 16806, {}};
-  ravelin::TChannelFigures right{12.75, -0.5, -30.0, 29.5,
-                                 20.0,  1092, 960,   {"recording clipped", "a, \"b\""}};
+  ravelin::TChannelFigures right{12.75, -0.001, -30.0, 29.5,
+                                 20.0,  1092,   960,   {"recording clipped", "a, \"b\""}};
   std::vector<ravelin::TReportRow> rows =
       ravelin::FileRows("out/a_rv.wav", {left, right}, {{-3.25, 0}, {0.0, 17}});
   const std::vector<ravelin::TReportRow> existing = ravelin::FileRows("ir, \"old\".wav", {left}, {});
@@ -27,7 +27,7 @@ std::vector<ravelin::TReportRow> SampleRows() {
 // The cells each row must read back as, in header order ("" for absent).
 const std::vector<std::vector<std::string>> Expected = {
     {"out/a_rv.wav", "1", "12.500", "-6.02", "-101.50", "95.48", "340.125", "-3.25", "0", ""},
-    {"out/a_rv.wav", "2", "12.750", "-0.50", "-30.00", "29.50", "20.000", "0.00", "17",
+    {"out/a_rv.wav", "2", "12.750", "0.00", "-30.00", "29.50", "20.000", "0.00", "17",
      "recording clipped; a, \"b\""},
     {"ir, \"old\".wav", "1", "12.500", "-6.02", "-101.50", "95.48", "340.125", "", "", ""},
     {"bad.wav", "", "", "", "", "", "", "", "", "001 - Not recognised as a supported file"},
