@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <numbers>
 #include <ostream>
+#include <utility>
 
 #include "buffers.h"
 #include "errors.h"
@@ -35,16 +36,14 @@ struct TSpectra {
   std::vector<double> Plain, Weighted; // 2 (N/2 + 1) values each
 };
 
-std::vector<double> Unpack(const std::vector<double>& packed) {
-  const size_t half = packed.size() / 2;
-  std::vector<double> bins(2 * (half + 1), 0.0);
-  bins[0] = packed[0];
-  bins[2 * half] = packed[1];
-  for (size_t k = 1; k < half; ++k) {
-    bins[2 * k] = packed[2 * k];
-    bins[2 * k + 1] = -packed[2 * k + 1]; // the transform's positive exponent, conjugated
-  }
-  return bins;
+// Packed spectrum of N values -> bins 0 .. N/2 as N + 2 values, in place.
+void Unpack(std::vector<double>& spectrum) {
+  const double nyquist = spectrum.at(1);
+  spectrum[1] = 0.0;
+  for (size_t k = 1; 2 * k < spectrum.size(); ++k)
+    spectrum[2 * k + 1] = -spectrum[2 * k + 1]; // the transform's positive exponent, conjugated
+  spectrum.push_back(nyquist);
+  spectrum.push_back(0.0);
 }
 
 TSpectra Transform(const float* response, int32_t length, int32_t sampleRate) {
@@ -53,14 +52,20 @@ TSpectra Transform(const float* response, int32_t length, int32_t sampleRate) {
     throw TRavelinError("Response too long for its curves");
   const TFastFourierTransform fft(order);
   const size_t size = static_cast<size_t>(fft.Size());
-  std::vector<double> plain(size, 0.0), weighted(size, 0.0);
+  std::vector<double> plain, weighted;
+  for (std::vector<double>* spectrum : {&plain, &weighted}) {
+    spectrum->reserve(size + 2); // room for the unpacked Nyquist bin
+    spectrum->assign(size, 0.0);
+  }
   for (int32_t i = 0; i < length; ++i) {
     plain[static_cast<size_t>(i)] = static_cast<double>(response[i]);
     weighted[static_cast<size_t>(i)] = i * static_cast<double>(response[i]);
   }
   fft.Forward(plain.data());
   fft.Forward(weighted.data());
-  return {static_cast<double>(sampleRate) / static_cast<double>(size), Unpack(plain), Unpack(weighted)};
+  Unpack(plain);
+  Unpack(weighted);
+  return {static_cast<double>(sampleRate) / static_cast<double>(size), std::move(plain), std::move(weighted)};
 }
 
 std::vector<double> FrequencyPoints(double binHz, size_t bins, int smoothing) {
