@@ -20,11 +20,12 @@ TCancelDialog::TCancelDialog(QWidget* parent, const QString& headline) :
   Layout->addWidget(Button1, 0, Qt::AlignHCenter);
   Layout->setSizeConstraint(QLayout::SetFixedSize);
   Button1->setDefault(true);
-  connect(Button1, &QPushButton::clicked, this, [this] { CancelFlag = true; });
+  connect(Button1, &QPushButton::clicked, this, &TCancelDialog::reject);
 }
 
 void TCancelDialog::reject() {
   CancelFlag = true;
+  emit CancelRequested();
 }
 
 QLabel* TCancelDialog::AddPathLabel() {

@@ -23,6 +23,10 @@ public:
 
   QPushButton* const Button1; // "Cancel"
 
+signals:
+  // Cancel was asked for (button, Escape or the close box).
+  void CancelRequested();
+
 protected:
   // A bold centred label for a path, added above the button.
   QLabel* AddPathLabel();

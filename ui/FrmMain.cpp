@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,10 +23,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "BatchWorker.h"
 #include "Desktop.h"
 #include "FrmAbout.h"
 #include "FrmDirScan.h"
 #include "FrmProgress.h"
+#include "FrmResults.h"
 #include "FrmTTGen.h"
 #include "Tools.h"
 #include "batch.h"
@@ -162,7 +163,8 @@ TFormMain::TFormMain() :
     CheckBoxIgnore(new QCheckBox(tr("&Ignore already processed files"), this)),
     ButtonAbout(new QPushButton(tr("&About"), this)), Button1(new QPushButton(tr("&Help"), this)),
     ButtonTTGen(new QPushButton(tr("&Test Tone Gen"), this)),
-    ButtonProcess(new QPushButton(tr("&Process"), this)) {
+    ButtonProcess(new QPushButton(tr("&Process"), this)), ResultsWindow(new TFormResults(this)),
+    Worker(std::make_unique<TBatchWorker>(*this)) {
   setWindowTitle(MessageCaption);
   setMinimumSize(MinimumWidth, MinimumHeight);
   BuildLayout();
@@ -580,16 +582,27 @@ void TFormMain::ButtonProcessClick() {
     FocusControl(validation.Focus);
     return;
   }
-  if (!LoadTestTone(Workspace, options, *this)) {
+  if (Running() || !LoadTestTone(Workspace, options, *this)) {
     return;
   }
-  try {
-    RunCancel.Reset();
-    SetFileList(RunBatch(FileList(), options, Workspace, *this, RunCancel));
-  } catch (...) {
-    RunEnded(); // the window must never stay disabled
-    throw;
-  }
+  Worker->Start(
+      FileList(), std::move(options), Workspace,
+      [this](const std::vector<std::string>& list, std::exception_ptr error) { RunDone(list, error); });
+}
+
+bool TFormMain::Running() const {
+  return Worker->Running();
+}
+
+void TFormMain::RunDone(const std::vector<std::string>& list, std::exception_ptr error) {
+  RunEnded(); // the window must never stay disabled
+  RunGuarded(this, [&] {
+    if (error) {
+      std::rethrow_exception(error);
+    }
+    SetFileList(list);
+  });
+  emit RunFinished();
 }
 
 void TFormMain::ButtonTTGenClick() {
@@ -617,7 +630,11 @@ void TFormMain::RunStarted(int count) {
   setEnabled(false);
   ProgressDialog = std::make_unique<TFormProgress>(this);
   ProgressDialog->ProgressBar1->setMaximum(count);
+  TCancelToken& cancel = Worker->Cancel();
+  connect(ProgressDialog.get(), &TCancelDialog::CancelRequested, this, [&cancel] { cancel.Request(); });
   ShowEnabled(ProgressDialog.get());
+  ResultsWindow->BeginRun();
+  ShowEnabled(ResultsWindow); // usable while the run holds this window
 }
 
 void TFormMain::RunEnded() {
@@ -625,15 +642,9 @@ void TFormMain::RunEnded() {
   setEnabled(true);
 }
 
-// Pending events are handled once per file, after the name is shown; a
-// Cancel click among them sets the run's token.
 void TFormMain::ShowProgress(const std::string& fileName, int position, int count) {
   if (ProgressDialog) {
     ProgressDialog->ShowFile(QString::fromStdString(fileName), position, count);
-  }
-  QCoreApplication::processEvents();
-  if (ProgressDialog && ProgressDialog->Cancelled()) {
-    RunCancel.Request();
   }
 }
 
@@ -646,8 +657,8 @@ void TFormMain::ShowMessage(const std::string& text) {
   ShowWarning(DialogParent(), text);
 }
 
-void TFormMain::FileDone(const TFileResult& /*result*/) {
-  // The window shows the outcome through the rewritten file list.
+void TFormMain::FileDone(const TFileResult& result) {
+  ResultsWindow->AddResult(result);
 }
 
 } // namespace ravelin

@@ -3,9 +3,11 @@
 // generator, the help document and the about box. Its options persist in the
 // settings store: read when the window is created, written when it closes.
 // It owns the processing workspace for its whole life and is the front end of
-// the runs it starts.
+// the runs it starts, which go on a worker thread; the results window shows
+// each run's files as they finish.
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,7 +26,9 @@ class QPushButton;
 
 namespace ravelin {
 
+class TBatchWorker;
 class TFormProgress;
+class TFormResults;
 
 class TFormMain final : public QWidget, public TBatchFrontEnd {
   Q_OBJECT
@@ -101,6 +105,13 @@ public:
 
   // The progress dialog while a run is going on, else null.
   TFormProgress* Progress() const { return ProgressDialog.get(); }
+  // True from the Process click that starts a run until its file list is back.
+  bool Running() const;
+  TFormResults* Results() const { return ResultsWindow; }
+
+signals:
+  // A run has ended and the file list has been rewritten.
+  void RunFinished();
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -119,11 +130,16 @@ private:
   // The widget message boxes of a run hang from: the progress dialog while
   // the main window is disabled.
   QWidget* DialogParent();
+  // On the window's thread, after the worker's run: the new list, or the error
+  // that ended the run (the list then stays).
+  void RunDone(const std::vector<std::string>& list, std::exception_ptr error);
 
-  TProcessWorkspace Workspace;
-  TCancelToken RunCancel; // the current run's cancel
+  TProcessWorkspace Workspace; // the worker's while a run is going on
   std::unique_ptr<TFormProgress> ProgressDialog;
-  QString OutDialogFolder; // initial folder of the output folder dialog
+  QString OutDialogFolder;     // initial folder of the output folder dialog
+  TFormResults* ResultsWindow; // a window of its own, owned by this one
+  // Last: a run still going ends before the workspace and the dialogs go.
+  std::unique_ptr<TBatchWorker> Worker;
 };
 
 } // namespace ravelin

@@ -54,7 +54,7 @@ private slots:
               progress->ProgressBar1->value() == 1 && progress->ProgressBar1->maximum() == 3;
       return message.Buttons == TMessageButtons::YesNo;
     };
-    form.ButtonProcess->click();
+    QVERIFY(ProcessAndWait(form));
     QVERIFY(asked);
     QCOMPARE(Scripted->Messages.size(), 1u);
     QCOMPARE(Scripted->Messages[0].Caption, QStringLiteral("Quorvant Ravelin"));
@@ -71,7 +71,7 @@ private slots:
     TFormMain form;
     Prepare(form, {"r1.wav", "bad.wav", "r3.wav"});
     Scripted->OnMessage = [](const TMessageRecord&) { return false; };
-    form.ButtonProcess->click();
+    QVERIFY(ProcessAndWait(form));
     QCOMPARE(Items(form), QStringList({In + QStringLiteral("bad.wav"), In + QStringLiteral("r3.wav")}));
     QVERIFY(QFile::exists(Out->filePath(QStringLiteral("r1_rv.wav"))));
     QVERIFY(!QFile::exists(Out->filePath(QStringLiteral("r3_rv.wav"))));
@@ -86,7 +86,7 @@ private slots:
       form.Progress()->Button1->click();
       return true;
     };
-    form.ButtonProcess->click();
+    QVERIFY(ProcessAndWait(form));
     QCOMPARE(Items(form), QStringList({In + QStringLiteral("bad.wav"), In + QStringLiteral("r1.wav"),
                                        In + QStringLiteral("r3.wav")}));
     QVERIFY(!QFile::exists(Out->filePath(QStringLiteral("r1_rv.wav"))));
@@ -98,7 +98,7 @@ private slots:
     Prepare(form, {"r1.wav", "r3.wav"});
     WriteFile(Out->filePath(QStringLiteral("plain-file")));
     form.EditOutFolder->setText(Out->filePath(QStringLiteral("plain-file/sub/")));
-    form.ButtonProcess->click();
+    QVERIFY(ProcessAndWait(form));
     QCOMPARE(Scripted->Messages.size(), 1u);
     QCOMPARE(Scripted->Messages[0].Text, QStringLiteral("Unable to create output folder!"));
     QVERIFY(Scripted->Messages[0].Icon == TMessageIcon::Error);

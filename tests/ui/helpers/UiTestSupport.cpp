@@ -3,7 +3,9 @@
 #include "FrmMain.h"
 
 #include <QFile>
+#include <QPushButton>
 #include <QSettings>
+#include <QTest>
 
 namespace ravelin::test {
 
@@ -73,6 +75,11 @@ QStringList Items(const TFormMain& form) {
     items << QString::fromStdString(file);
   }
   return items;
+}
+
+bool ProcessAndWait(TFormMain& form, int timeoutMs) {
+  form.ButtonProcess->click();
+  return QTest::qWaitFor([&form] { return !form.Running(); }, timeoutMs);
 }
 
 } // namespace ravelin::test

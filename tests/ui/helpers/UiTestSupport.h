@@ -85,4 +85,8 @@ void WriteFile(const QString& path, const QByteArray& bytes = {});
 // The main window's file list, in order.
 QStringList Items(const TFormMain& form);
 
+// Clicks Process and handles events until the run on the worker thread has
+// ended and the file list is back; false after timeoutMs.
+bool ProcessAndWait(TFormMain& form, int timeoutMs = 120000);
+
 } // namespace ravelin::test

@@ -1,0 +1,86 @@
+// The results window: a sortable table of the run's files (one row per file
+// and channel: status, latency, peak, peak-to-noise ratio and warnings, rows
+// with warnings or errors highlighted) that fills as files finish, and plots
+// of the selected rows read back from their output files: the impulse, the
+// energy-time curve with its noise floor and decay end, the magnitude
+// response with a smoothing choice, phase and group delay. Several selected
+// rows overlay their curves with a legend. The plot, its curves and the table
+// can be saved.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QWidget>
+
+#include "ResponseCurves.h"
+#include "frontEnd.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+
+namespace ravelin {
+
+class TPlotView;
+
+enum class TPlotKind { Impulse, Etc, Magnitude, Phase, GroupDelay };
+
+class TFormResults final : public QWidget {
+  Q_OBJECT
+
+public:
+  // Table columns.
+  enum TColumn { ColFile, ColChannel, ColStatus, ColLatency, ColPeak, ColPnr, ColWarnings, ColumnCount };
+
+  explicit TFormResults(QWidget* parent);
+
+  // Clears the table for a new run.
+  void BeginRun();
+  void AddResult(const TFileResult& result);
+
+  // Saves what is shown: the current plot as PNG, its curves as CSV
+  // ("series,x,y" rows), the table in its current order as CSV. The path is
+  // asked through the desktop; false when cancelled or not written.
+  bool SavePlot();
+  bool SaveCurves();
+  bool SaveTable();
+
+  TPlotView* Plot(TPlotKind kind) const;
+  TPlotKind CurrentPlot() const;
+
+  QTableWidget* const Table;
+  QComboBox* const ComboChannel;   // "All channels", then "Channel 1" ...
+  QComboBox* const ComboSmoothing; // none, 1/1 ... 1/48 octave
+  QTabWidget* const Tabs;
+  QLabel* const LabelStatus; // why a selected row cannot be plotted
+  QPushButton* const ButtonSavePlot;
+  QPushButton* const ButtonSaveCurves;
+  QPushButton* const ButtonSaveTable;
+
+private:
+  struct TRow {
+    QString Name;
+    std::string OutputPath; // empty unless processed
+    int Channel = 0;        // 0-based
+    TChannelFigures Figures;
+  };
+
+  void BuildLayout();
+  void AddRow(const TRow& row, const QString& status, const QString& warnings, bool failed);
+  void ApplyChannelFilter();
+  std::vector<const TRow*> SelectedRows() const;
+  const TResponseCurves& CurvesOf(const TRow& row);
+  void UpdatePlots();
+  QString AskSavePath(const QString& title, const QString& filter, const QString& suffix);
+
+  std::vector<TRow> FRows; // the table's rows refer to these by index
+  // Curves by output file and channel, for the rows shown lately.
+  std::map<std::pair<std::string, int>, TResponseCurves> FCurves;
+};
+
+} // namespace ravelin
