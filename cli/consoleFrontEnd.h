@@ -49,10 +49,10 @@ private:
   int FStarted = 0; // files announced so far
   bool FStopOnError;
   bool FQuiet;
-  bool FLive;             // stderr is a terminal: one rewritten progress line
+  bool FLive;                                   // stderr is a terminal: one rewritten progress line
   std::chrono::steady_clock::time_point FStart; // the command's start, for the elapsed time
-  bool FLineOpen = false; // the live line waits for its end
-  bool FStopped = false;  // a failure ended the work
+  bool FLineOpen = false;                       // the live line waits for its end
+  bool FStopped = false;                        // a failure ended the work
   int FProcessed = 0;
   int FSkipped = 0;
   int FFailed = 0;

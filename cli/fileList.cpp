@@ -18,7 +18,8 @@ void AppendEntries(std::istream& stream, char separator, std::vector<std::string
 
 } // namespace
 
-void AppendFileList(const std::string& listPath, TListSeparator separator, std::vector<std::string>& entries) {
+void AppendFileList(const std::string& listPath, TListSeparator separator,
+                    std::vector<std::string>& entries) {
   const char character = separator == TListSeparator::Nul ? '\0' : '\n';
   if (listPath == "-") {
     AppendEntries(std::cin, character, entries);

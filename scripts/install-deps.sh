@@ -4,6 +4,8 @@
 #   scripts/install-deps.sh           build, test (gcc and clang builds, fuzzers)
 #                                     and benchmark packages
 #   scripts/install-deps.sh --gui     also Xvfb for the screenshot script
+#   scripts/install-deps.sh --package also what scripts/package.sh needs to
+#                                     build and check the Debian package
 set -euo pipefail
 
 packages=(
@@ -11,11 +13,13 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libfftw3-dev libzita-convolver-dev
   qt6-base-dev fonts-dejavu-core
+  help2man desktop-file-utils appstream parallel
   time
 )
 for arg in "$@"; do
   case "$arg" in
     --gui) packages+=(xvfb xauth) ;;
+    --package) packages+=(dpkg-dev file lintian) ;;
     *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;
   esac
 done

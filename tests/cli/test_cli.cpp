@@ -2,6 +2,9 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,10 +29,12 @@ protected:
 
   void SetUp() override { fs::create_directories(Dir + "rec/sub"); }
 
-  TCliResult Run(const std::string& arguments) const {
-    const std::string command =
-        "cd '" + Dir + "' && '" RAVELIN_CLI_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";
-    const int status = std::system(command.c_str());
+  TCliResult Run(const std::string& arguments) const { return Shell("'" RAVELIN_CLI_PATH "' " + arguments); }
+
+  // Runs a shell command in the folder; its output goes to stdout.txt and stderr.txt.
+  TCliResult Shell(const std::string& command) const {
+    const int status =
+        std::system(("cd '" + Dir + "' && { " + command + "; } >stdout.txt 2>stderr.txt").c_str());
     std::stringstream errors;
     errors << std::ifstream(Dir + "stderr.txt").rdbuf();
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, errors.str()};
@@ -136,10 +141,108 @@ TEST_F(Cli, HelpDocumentsEveryOption) {
   std::stringstream help;
   help << std::ifstream(Dir + "stdout.txt").rdbuf();
   for (const char* option :
-       {"--tone", "--out", "--bits", "--reversed", "--min-phase", "--volume", "--normalize", "--silence",
-        "--low-cut", "--high-cut", "--slope", "--no-suffix", "--reprocess", "--recurse", "--stop-on-error",
-        "--rate", "--channels", "--duration", "--fade"})
+       {"--tone",      "--out",      "--bits",          "--reversed",   "--min-phase", "--volume",
+        "--normalize", "--silence",  "--low-cut",       "--high-cut",   "--slope",     "--no-suffix",
+        "--reprocess", "--recurse",  "--stop-on-error", "--files-from", "--null",      "--quiet",
+        "--rate",      "--channels", "--duration",      "--fade",       "--version"})
     EXPECT_NE(help.str().find(option), std::string::npos) << option;
+}
+
+TEST_F(Cli, FileListsAddInputsAndQuietLeavesOnlyErrors) {
+  MakeMeasurement();
+  fs::copy_file(Dir + "tone.wav", Dir + "rec/two\nlines.wav");
+  std::ofstream(Dir + "rec/bad.wav") << "not audio";
+  ravelin::test::WriteTextFile(Dir + "lines.txt", "rec/a.wav\n\nrec/sub/b.WAV\n");
+  ravelin::test::WriteTextFile(Dir + "nul.bin", std::string("rec/two\nlines.wav\0rec/a.wav", 27));
+  const struct {
+    const char* Arguments;
+    int Status;
+    const char* Errors; // found in stderr
+  } cases[] = {
+      {"--files-from lines.txt", 0, "processed 2, skipped 0, failed 0"},
+      {"--files-from=- <lines.txt rec/bad.wav", 1, "processed 2, skipped 0, failed 1"},
+      {"--null --files-from - <nul.bin", 0, "[1/2] two\nlines.wav\n"},
+      {"--files-from missing.txt", 2, "ravelin-cli: cannot read file list 'missing.txt'\n"},
+      {"--files-from rec", 2, "ravelin-cli: cannot read file list 'rec'\n"},
+      {"--quiet rec/bad.wav", 1, "ravelin-cli: error: rec/bad.wav: 0"},
+  };
+  for (const auto& c : cases) {
+    const TCliResult result =
+        Run(std::string("deconvolve --tone tone.wav --silence 0.1 --out out --reprocess ") + c.Arguments);
+    EXPECT_EQ(result.Status, c.Status) << c.Arguments << "\n" << result.Errors;
+    EXPECT_NE(result.Errors.find(c.Errors), std::string::npos) << c.Arguments << "\n" << result.Errors;
+  }
+  // --quiet: the error line and nothing else.
+  const TCliResult quiet =
+      Run("deconvolve --tone tone.wav --silence 0.1 --quiet --out out rec/bad.wav rec/a.wav");
+  EXPECT_EQ(std::count(quiet.Errors.begin(), quiet.Errors.end(), '\n'), 1) << quiet.Errors;
+}
+
+// On a terminal the bar under the file lines shows the time elapsed and, once
+// a file is done, an estimate of the rest.
+TEST_F(Cli, TerminalBarShowsElapsedTimeAndTheRest) {
+  MakeMeasurement();
+  const TCliResult result = Shell("script -qec \"'" RAVELIN_CLI_PATH
+                                  "' deconvolve --tone tone.wav --silence 0.1 --out out rec/a.wav rec/sub\" "
+                                  "/dev/null >tty.txt");
+  ASSERT_EQ(result.Status, 0) << result.Errors;
+  std::stringstream tty;
+  tty << std::ifstream(Dir + "tty.txt").rdbuf();
+  std::string bars = tty.str(); // every digit as 9: times of any value
+  std::replace_if(
+      bars.begin(), bars.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }, '9');
+  for (const char* bar : {"] 9/9  9:99 elapsed\r", "] 9/9  9:99 elapsed, 9:99 left\r"})
+    EXPECT_NE(bars.find(bar), std::string::npos) << bar << "\n" << tty.str();
+}
+
+// A list split into shards, run by GNU parallel and by the Slurm array
+// script's tasks, gives the outputs of one run over the whole list: float
+// outputs bit for bit; integer outputs differ only by their dither, whose
+// generator each process seeds from the clock (TPDF of +-1 LSB before the
+// rounding: at most 2 LSB apart).
+TEST_F(Cli, ShardedFileListsGiveTheOutputsOfOneRun) {
+  if (std::system("parallel --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "GNU parallel is not installed (scripts/install-deps.sh installs it)";
+  MakeMeasurement();
+  const std::vector<float> tone = ravelin::test::ReadAudio(Dir + "tone.wav")[0];
+  std::string list;
+  for (int k = 0; k < 4; ++k) {
+    std::vector<float> recording = tone;
+    for (float& sample : recording)
+      sample *= 0.9f / static_cast<float>(1 << k);
+    const std::string name = "rec/r" + std::to_string(k) + ".wav";
+    ravelin::test::WriteFloatWav(Dir + name, {recording}, 8000);
+    list += name + "\n";
+  }
+  ravelin::test::WriteTextFile(Dir + "list.txt", list);
+  const std::string cli = "'" RAVELIN_CLI_PATH "'";
+  for (const std::string bits : {"float", "16"}) {
+    const std::string settings = " --silence 0.1 --bits " + bits + " --out ";
+    ASSERT_EQ(Run("deconvolve --files-from list.txt --tone tone.wav" + settings + "one").Status, 0);
+    ASSERT_EQ(Shell("parallel --will-cite --pipe -N 2 -j2 " + cli +
+                    " deconvolve --quiet --files-from - --tone tone.wav" + settings + "shards <list.txt")
+                  .Status,
+              0);
+    for (const char* task : {"0", "1"})
+      ASSERT_EQ(
+          Shell(std::string("SLURM_ARRAY_TASK_ID=") + task + " SLURM_ARRAY_TASK_COUNT=2 RAVELIN_CLI=" + cli +
+                " '" RAVELIN_SOURCE_DIR "/scripts/slurm-array.sh' list.txt tone.wav" + settings + "tasks")
+              .Status,
+          0);
+    const float tolerance = bits == "float" ? 0.0f : 2.0f / 32768;
+    for (int k = 0; k < 4; ++k) {
+      const std::string name = "/r" + std::to_string(k) + "_rv.wav";
+      const std::vector<float> one = ravelin::test::ReadAudio(Dir + "one" + name)[0];
+      for (const char* sharded : {"shards", "tasks"}) {
+        const std::vector<float> other = ravelin::test::ReadAudio(Dir + sharded + name)[0];
+        ASSERT_EQ(other.size(), one.size()) << sharded << name;
+        float largest = 0;
+        for (size_t i = 0; i < one.size(); ++i)
+          largest = std::max(largest, std::abs(other[i] - one[i]));
+        EXPECT_LE(largest, tolerance) << sharded << name << " --bits " << bits;
+      }
+    }
+  }
 }
 
 } // namespace

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the Debian package of both programs with CPack (release build, the
+# dependencies found by dpkg-shlibdeps) into build/package/, lists what it
+# holds and checks it with lintian (fails on an error; warnings are shown).
+#   scripts/package.sh [BUILD-FOLDER]      default build/package
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh --package
+build=${1:-build/package}
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_SANITIZE=OFF \
+  -DRAVELIN_BUILD_UI=ON -DRAVELIN_BUILD_TESTS=OFF -DRAVELIN_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)"
+rm -f "$build"/*.deb
+(cd "$build" && cpack -G DEB)
+
+package=$(ls "$build"/*.deb)
+dpkg-deb --info "$package"
+dpkg-deb --contents "$package"
+lintian --fail-on error --no-tag-display-limit "$package"
+echo "package: $package"
