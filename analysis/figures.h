@@ -65,16 +65,16 @@ struct TFileChecks {
 std::vector<std::string> FileWarnings(const TFileChecks& checks);
 
 // Warning texts, for the callers that add them and for tests.
-inline constexpr const char* ClippedWarning = "recording clipped";
-inline constexpr const char* LowPnrWarning = "peak-to-noise below 40 dB";
-inline constexpr const char* TruncatedWarning = "response possibly truncated: record longer after the sweep";
-inline constexpr const char* EarlyPeakWarning = "peak within the first ms: add pre-silence";
-inline constexpr const char* LatePeakWarning =
+inline constexpr char ClippedWarning[] = "recording clipped";
+inline constexpr char LowPnrWarning[] = "peak-to-noise below 40 dB";
+inline constexpr char TruncatedWarning[] = "response possibly truncated: record longer after the sweep";
+inline constexpr char EarlyPeakWarning[] = "peak within the first ms: add pre-silence";
+inline constexpr char LatePeakWarning[] =
     "peak in the last 10 % of the output: add pre-silence or record longer";
-inline constexpr const char* RateWarning = "the recording's sample rate differs from the test tone's";
-inline constexpr const char* ShortOutputWarning =
+inline constexpr char RateWarning[] = "the recording's sample rate differs from the test tone's";
+inline constexpr char ShortOutputWarning[] =
     "output only a few samples long: the test tone is longer than the sweep in the recording";
-inline constexpr const char* WordLengthWarning =
+inline constexpr char WordLengthWarning[] =
     "the output's word length limits the peak-to-noise ratio: use float, 24-bit or normalise";
 
 } // namespace ravelin

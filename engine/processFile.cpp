@@ -1,6 +1,7 @@
 #include "processFile.h"
 
 #include <new>
+#include <utility>
 
 #include "deconvolve.h"
 #include "outputStage.h"
@@ -21,11 +22,14 @@ std::vector<TChannelFigures> AnalyzeOutput(const TWAVReader& reader, const TDeco
       FileWarnings({reader.SampleRate(), workspace.TestToneRate, result.Length});
   std::vector<TChannelFigures> figures;
   for (int32_t c = 0; c < workspace.RecordChannels; ++c) {
-    figures.push_back(AnalyzeResponse(workspace.Record[static_cast<size_t>(c)], result.Length, setup));
-    std::vector<std::string>& warnings = figures.back().Warnings;
+    TChannelFigures channel = AnalyzeResponse(workspace.Record[static_cast<size_t>(c)], result.Length, setup);
+    std::vector<std::string> warnings;
     if (result.Recording[static_cast<size_t>(c)].ClippedSamples > 0)
-      warnings.insert(warnings.begin(), ClippedWarning);
+      warnings.emplace_back(ClippedWarning);
+    warnings.insert(warnings.end(), channel.Warnings.begin(), channel.Warnings.end());
     warnings.insert(warnings.end(), fileWarnings.begin(), fileWarnings.end());
+    channel.Warnings = std::move(warnings);
+    figures.push_back(std::move(channel));
   }
   return figures;
 }
