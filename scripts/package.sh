@@ -8,7 +8,9 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh --package
 build=${1:-build/package}
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_SANITIZE=OFF \
+# Warnings are not errors here: the test builds hold the code to them, and a
+# release must not fail to build over a new compiler's false positive.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_SANITIZE=OFF -DRAVELIN_WERROR=OFF \
   -DRAVELIN_BUILD_UI=ON -DRAVELIN_BUILD_TESTS=OFF -DRAVELIN_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/*.deb
@@ -17,5 +19,5 @@ rm -f "$build"/*.deb
 package=$(ls "$build"/*.deb)
 dpkg-deb --info "$package"
 dpkg-deb --contents "$package"
-lintian --fail-on error --no-tag-display-limit "$package"
+lintian --fail-on error --tag-display-limit 0 "$package"
 echo "package: $package"
