@@ -141,4 +141,11 @@ TEST_F(Report, JsonReportAndTrimmedOutput) {
   EXPECT_EQ(Run("analyze --report r.txt good_rv.wav"), 2);
 }
 
+TEST_F(Report, HelpDocumentsTheAnalysisOptions) {
+  ASSERT_EQ(Run("--help"), 0);
+  const std::string help = ReadText(Dir + "stdout.txt");
+  for (const char* text : {"ravelin-cli analyze", "--report", "--curves", "--smoothing", "--trim"})
+    EXPECT_NE(help.find(text), std::string::npos) << text;
+}
+
 } // namespace
