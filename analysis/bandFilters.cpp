@@ -1,0 +1,82 @@
+#include "bandFilters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "buffers.h"
+
+namespace ravelin {
+
+namespace {
+
+const double OctaveRatio = std::pow(10.0, 0.3); // G
+
+// Nominal mid-band frequencies of the thirds from 50 Hz (band -13 re 1 kHz) to
+// 10 kHz (band 10); every third one is an octave's, from 63 Hz.
+constexpr double ThirdNominals[] = {50,  63,   80,   100,  125,  160,  200,  250,  315,  400,  500,  630,
+                                    800, 1000, 1250, 1600, 2000, 2500, 3150, 4000, 5000, 6300, 8000, 10000};
+constexpr int LowestThird = -13;
+constexpr double PadSeconds = 0.5;
+
+double EdgeRatio(int fraction) {
+  return std::pow(OctaveRatio, 0.5 / fraction);
+}
+
+// The order of the smallest transform holding length samples and the pad; one
+// beyond the largest when none does (the transform's constructor refuses it).
+int TransformOrder(int32_t length, int32_t sampleRate) {
+  const int64_t padded = length + static_cast<int64_t>(std::ceil(PadSeconds * std::max(sampleRate, 1)));
+  if (padded > int64_t{1} << TFastFourierTransform::MaxOrder)
+    return TFastFourierTransform::MaxOrder + 1;
+  return std::max(TFastFourierTransform::MinOrder, BitLength(static_cast<uint32_t>(padded - 1)));
+}
+
+} // namespace
+
+std::vector<TBand> AnalysisBands(TBandWidth width, int32_t sampleRate) {
+  const int fraction = static_cast<int>(width);
+  const int step = fraction == 1 ? 3 : 1;
+  const int first = fraction == 1 ? 1 : 0; // the 63 Hz octave is the second third
+  std::vector<TBand> bands;
+  for (int i = first; i < static_cast<int>(std::size(ThirdNominals)); i += step) {
+    const double mid = 1000.0 * std::pow(OctaveRatio, (i + LowestThird) / 3.0);
+    if (mid * EdgeRatio(fraction) < sampleRate / 2.0)
+      bands.push_back({ThirdNominals[i], mid, fraction});
+  }
+  return bands;
+}
+
+double BandMagnitude(const TBand& band, double frequencyHz) {
+  const double edge = EdgeRatio(band.Fraction);
+  const double x = (frequencyHz / band.MidHz - band.MidHz / frequencyHz) / (edge - 1.0 / edge);
+  const double x2 = x * x;
+  return 1.0 / std::sqrt(1.0 + x2 * x2 * x2);
+}
+
+TBandFilterBank::TBandFilterBank(const float* response, int32_t length, int32_t sampleRate) :
+    FLength(std::max(length, 0)), FSampleRate(sampleRate), FFft(TransformOrder(FLength, sampleRate)) {
+  FSpectrum.assign(static_cast<size_t>(FFft.Size()), 0.0);
+  std::copy(response, response + FLength, FSpectrum.begin());
+  FFft.Forward(FSpectrum.data());
+}
+
+std::vector<float> TBandFilterBank::Filter(const TBand& band) const {
+  const int32_t n = FFft.Size();
+  const double binHz = static_cast<double>(FSampleRate) / n;
+  std::vector<double> work(FSpectrum);
+  work[0] = 0.0;
+  work[1] *= BandMagnitude(band, FSampleRate / 2.0);
+  for (int32_t k = 1; k < n / 2; ++k) {
+    const double gain = BandMagnitude(band, k * binHz);
+    work[2 * static_cast<size_t>(k)] *= gain;
+    work[2 * static_cast<size_t>(k) + 1] *= gain;
+  }
+  FFft.Inverse(work.data());
+  std::vector<float> filtered(static_cast<size_t>(FLength));
+  for (size_t i = 0; i < filtered.size(); ++i)
+    filtered[i] = static_cast<float>(work[i] * FFft.InverseScale());
+  return filtered;
+}
+
+} // namespace ravelin
