@@ -19,6 +19,7 @@
 
 #include "Desktop.h"
 #include "PlotView.h"
+#include "curves.h"
 #include "errors.h"
 #include "wavReader.h"
 
@@ -26,10 +27,8 @@ namespace ravelin {
 
 namespace {
 
-constexpr int SmoothingFractions[] = {0, 1, 3, 6, 12, 24, 48};
 constexpr size_t MaxOverlays = 8;
-constexpr size_t MaxCachedCurves = 16;
-constexpr double LowestHz = 20.0;
+constexpr size_t MaxCachedPlots = 16;
 const QColor WarningColour(255, 232, 190);
 const QColor FailureColour(255, 200, 200);
 
@@ -76,18 +75,30 @@ QString CsvField(QString text) {
   return QLatin1Char('"') + text.replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
-// Range of the values between the quantiles low and high (0 .. 1) of y over
-// the samples [first, end).
-TAxisRange QuantileRange(const std::vector<float>& y, size_t first, double low, double high) {
-  if (first >= y.size())
+std::shared_ptr<const std::vector<float>> Floats(const std::vector<double>& values, double offset = 0.0) {
+  auto floats = std::make_shared<std::vector<float>>(values.size());
+  std::transform(values.begin(), values.end(), floats->begin(),
+                 [offset](double v) { return static_cast<float>(v + offset); });
+  return floats;
+}
+
+// The values between the quantiles low and high (0 .. 1) of y.
+TAxisRange QuantileRange(std::vector<float> y, double low, double high) {
+  if (y.empty())
     return {0.0, 1.0};
-  std::vector<float> values(y.begin() + static_cast<std::ptrdiff_t>(first), y.end());
-  const auto at = [&](double q) {
-    const auto n = static_cast<std::ptrdiff_t>(q * static_cast<double>(values.size() - 1));
-    std::nth_element(values.begin(), values.begin() + n, values.end());
-    return static_cast<double>(values[static_cast<size_t>(n)]);
+  const auto at = [&y](double q) {
+    const auto n = static_cast<std::ptrdiff_t>(q * static_cast<double>(y.size() - 1));
+    std::nth_element(y.begin(), y.begin() + n, y.end());
+    return static_cast<double>(y[static_cast<size_t>(n)]);
   };
   return {at(low), at(high)};
+}
+
+// The union of two ranges; an empty one (High < Low) gives the other.
+TAxisRange Union(TAxisRange a, TAxisRange b) {
+  if (a.High < a.Low)
+    return b;
+  return {std::min(a.Low, b.Low), std::max(a.High, b.High)};
 }
 
 } // namespace
@@ -166,7 +177,7 @@ TPlotKind TFormResults::CurrentPlot() const {
 void TFormResults::BeginRun() {
   Table->setRowCount(0);
   FRows.clear();
-  FCurves.clear();
+  FPlots.clear();
   UpdatePlots();
 }
 
@@ -236,91 +247,88 @@ std::vector<const TFormResults::TRow*> TFormResults::SelectedRows() const {
   return rows;
 }
 
-const TResponseCurves& TFormResults::CurvesOf(const TRow& row) {
-  const auto key = std::make_pair(row.OutputPath, row.Channel);
-  if (const auto found = FCurves.find(key); found != FCurves.end())
+const TFormResults::TChannelPlot& TFormResults::PlotOf(const TRow& row, int smoothing) {
+  const auto key = std::make_tuple(row.OutputPath, row.Channel, smoothing);
+  if (const auto found = FPlots.find(key); found != FPlots.end())
     return found->second;
-  if (FCurves.size() >= MaxCachedCurves)
-    FCurves.clear();
+  if (FPlots.size() >= MaxCachedPlots)
+    FPlots.clear();
   double rate = 0.0;
-  std::vector<float> samples = ReadChannel(row.OutputPath, row.Channel, rate);
-  const auto decayEnd = static_cast<int64_t>(std::llround(row.Figures.DecayEndMs * rate / 1000.0));
-  return FCurves.emplace(key, ComputeCurves(std::move(samples), rate, decayEnd)).first->second;
+  auto impulse = std::make_shared<std::vector<float>>(ReadChannel(row.OutputPath, row.Channel, rate));
+  const TResponseCurves curves = ResponseCurves(impulse->data(), static_cast<int32_t>(impulse->size()),
+                                                static_cast<int32_t>(rate), smoothing);
+  TChannelPlot plot;
+  plot.MsPerSample = 1000.0 / rate;
+  plot.PeakIndex = std::max_element(impulse->begin(), impulse->end(),
+                                    [](float a, float b) { return std::abs(a) < std::abs(b); }) -
+                   impulse->begin();
+  plot.Impulse = std::move(impulse);
+  plot.TimeMs = std::make_shared<const std::vector<double>>(curves.TimeMs);
+  plot.FrequencyHz = std::make_shared<const std::vector<double>>(curves.FrequencyHz);
+  plot.EtcDb = Floats(curves.EtcDb);
+  // The backward integral starts at the peak's level, on the same axis.
+  plot.SchroederDb = Floats(curves.SchroederDb, row.Figures.PeakDbfs);
+  plot.MagnitudeDb = Floats(curves.MagnitudeDb);
+  plot.PhaseDeg = Floats(curves.PhaseDeg);
+  plot.GroupDelayMs = Floats(curves.GroupDelayMs);
+  return FPlots.emplace(key, std::move(plot)).first->second;
 }
 
+// The overlaid curves of the selected rows, and axes that show them whole.
 void TFormResults::UpdatePlots() {
   std::vector<TPlotSeries> impulse, etc, magnitude, phase, delay;
   std::vector<TPlotMarker> etcMarkers;
-  double peak = 0.0, longestMs = 1.0, topDb = -120.0, floorDb = 0.0, nyquist = 2.0 * LowestHz;
-  double firstPeakMs = 0.0;
-  TAxisRange magnitudeRange{0.0, -1.0}, delayRange{0.0, -1.0};
+  double peak = 1e-9, longestMs = 1.0, firstPeakMs = 0.0, topDb = -120.0, floorDb = 0.0, nyquist = 40.0;
+  TAxisRange levels{0.0, -1.0}, delays{0.0, -1.0};
   LabelStatus->clear();
   const std::vector<const TRow*> rows = SelectedRows();
   for (size_t i = 0; i < rows.size(); ++i) {
     const TRow& row = *rows[i];
-    const TResponseCurves* curves = nullptr;
+    const TChannelPlot* plot = nullptr;
     try {
-      curves = &CurvesOf(row);
+      plot = &PlotOf(row, SmoothingFractions[ComboSmoothing->currentIndex()]);
     } catch (const std::exception& error) {
       LabelStatus->setText(row.Name + QStringLiteral(": ") + QString::fromUtf8(error.what()));
       continue;
     }
     const QColor colour = SeriesColour(i);
     const QString name = tr("%1 ch %2").arg(row.Name).arg(row.Channel + 1);
-    const double msPerSample = 1000.0 / curves->SampleRate;
-    impulse.push_back({name, colour, curves->Impulse, 0.0, msPerSample});
-    etc.push_back({name, colour, curves->EtcDb, 0.0, msPerSample});
-    etc.push_back({name, colour, curves->SchroederDb, 0.0, msPerSample, true, false});
+    impulse.push_back({name, colour, plot->Impulse, nullptr, 0.0, plot->MsPerSample});
+    etc.push_back({name, colour, plot->EtcDb, plot->TimeMs});
+    etc.push_back({name, colour, plot->SchroederDb, plot->TimeMs, 0.0, 1.0, true, false});
     etcMarkers.push_back({false, row.Figures.NoiseFloorDbfs, colour, tr("noise floor")});
     etcMarkers.push_back({true, row.Figures.DecayEndMs, colour, tr("decay end")});
-    auto smoothed = std::make_shared<const std::vector<float>>(
-        SmoothedMagnitudeDb(curves->Power, SmoothingFractions[ComboSmoothing->currentIndex()]));
-    const auto firstBin = static_cast<size_t>(std::ceil(LowestHz / curves->BinHz));
-    const TAxisRange levels = QuantileRange(*smoothed, firstBin, 0.0, 1.0);
-    const TAxisRange delays = QuantileRange(*curves->GroupDelayMs, firstBin, 0.05, 0.95);
-    magnitude.push_back({name, colour, smoothed, 0.0, curves->BinHz});
-    phase.push_back({name, colour, curves->PhaseDeg, 0.0, curves->BinHz});
-    delay.push_back({name, colour, curves->GroupDelayMs, 0.0, curves->BinHz});
-    peak = std::max(
-        peak, std::abs(static_cast<double>((*curves->Impulse)[static_cast<size_t>(curves->PeakIndex)])));
+    magnitude.push_back({name, colour, plot->MagnitudeDb, plot->FrequencyHz});
+    phase.push_back({name, colour, plot->PhaseDeg, plot->FrequencyHz});
+    delay.push_back({name, colour, plot->GroupDelayMs, plot->FrequencyHz});
+    peak =
+        std::max(peak, std::abs(static_cast<double>((*plot->Impulse)[static_cast<size_t>(plot->PeakIndex)])));
     if (i == 0)
-      firstPeakMs = static_cast<double>(curves->PeakIndex) * msPerSample;
-    longestMs = std::max(longestMs, static_cast<double>(curves->Impulse->size()) * msPerSample);
+      firstPeakMs = static_cast<double>(plot->PeakIndex) * plot->MsPerSample;
+    longestMs = std::max(longestMs, static_cast<double>(plot->Impulse->size()) * plot->MsPerSample);
     topDb = std::max(topDb, row.Figures.PeakDbfs);
     floorDb = std::min(floorDb, row.Figures.NoiseFloorDbfs);
-    nyquist = std::max(nyquist, curves->SampleRate / 2.0);
-    magnitudeRange = i == 0 ? levels
-                            : TAxisRange{std::min(magnitudeRange.Low, levels.Low),
-                                         std::max(magnitudeRange.High, levels.High)};
-    delayRange =
-        i == 0 ? delays
-               : TAxisRange{std::min(delayRange.Low, delays.Low), std::max(delayRange.High, delays.High)};
+    nyquist = std::max(nyquist, 500.0 / plot->MsPerSample);
+    levels = Union(levels, QuantileRange(*plot->MagnitudeDb, 0.0, 1.0));
+    delays = Union(delays, QuantileRange(*plot->GroupDelayMs, 0.05, 0.95));
   }
-  TPlotView* view = Plot(TPlotKind::Impulse);
-  view->SetSeries(std::move(impulse));
-  view->SetFullXRange({0.0, longestMs});
-  view->SetXRange({firstPeakMs - 5.0, firstPeakMs + 45.0});
-  view->SetYRange({-1.05 * std::max(peak, 1e-9), 1.05 * std::max(peak, 1e-9)});
-  view = Plot(TPlotKind::Etc);
-  view->SetSeries(std::move(etc));
-  view->SetMarkers(std::move(etcMarkers));
-  view->SetFullXRange({0.0, longestMs});
-  view->SetYRange({floorDb - 20.0, topDb + 6.0});
-  const TAxisRange audible{LowestHz, nyquist};
-  view = Plot(TPlotKind::Magnitude);
-  view->SetSeries(std::move(magnitude));
-  view->SetFullXRange(audible);
-  view->SetYRange(
-      {std::max(magnitudeRange.Low, magnitudeRange.High - 80.0) - 3.0, magnitudeRange.High + 6.0});
-  view = Plot(TPlotKind::Phase);
-  view->SetSeries(std::move(phase));
-  view->SetFullXRange(audible);
-  view->SetYRange({-190.0, 190.0});
-  view = Plot(TPlotKind::GroupDelay);
-  view->SetSeries(std::move(delay));
-  view->SetFullXRange(audible);
-  const double delayMargin = 0.1 * (delayRange.High - delayRange.Low) + 0.1;
-  view->SetYRange({delayRange.Low - delayMargin, delayRange.High + delayMargin});
+  ShowCurves(TPlotKind::Impulse, std::move(impulse), {0.0, longestMs}, {-1.05 * peak, 1.05 * peak});
+  Plot(TPlotKind::Impulse)->SetXRange({firstPeakMs - 5.0, firstPeakMs + 45.0});
+  ShowCurves(TPlotKind::Etc, std::move(etc), {0.0, longestMs}, {floorDb - 20.0, topDb + 6.0});
+  Plot(TPlotKind::Etc)->SetMarkers(std::move(etcMarkers));
+  const TAxisRange audible{20.0, nyquist};
+  ShowCurves(TPlotKind::Magnitude, std::move(magnitude), audible,
+             {std::max(levels.Low, levels.High - 80.0) - 3.0, levels.High + 6.0});
+  ShowCurves(TPlotKind::Phase, std::move(phase), audible, {-190.0, 190.0});
+  const double margin = 0.1 * (delays.High - delays.Low) + 0.1;
+  ShowCurves(TPlotKind::GroupDelay, std::move(delay), audible, {delays.Low - margin, delays.High + margin});
+}
+
+void TFormResults::ShowCurves(TPlotKind kind, std::vector<TPlotSeries> series, TAxisRange x, TAxisRange y) {
+  TPlotView* view = Plot(kind);
+  view->SetSeries(std::move(series));
+  view->SetFullXRange(x);
+  view->SetYRange(y);
 }
 
 QString TFormResults::AskSavePath(const QString& title, const QString& filter, const QString& suffix) {
@@ -350,7 +358,7 @@ bool TFormResults::SaveCurves() {
   for (const TPlotSeries& series : Plot(CurrentPlot())->Series()) {
     const QString name = CsvField(series.Name + (series.InLegend ? QString() : tr(" (Schroeder)")));
     for (size_t i = 0; i < series.Y->size(); ++i)
-      out << name << ',' << series.X0 + static_cast<double>(i) * series.Dx << ',' << (*series.Y)[i] << '\n';
+      out << name << ',' << SeriesX(series, static_cast<int64_t>(i)) << ',' << (*series.Y)[i] << '\n';
   }
   out.flush();
   return file.error() == QFileDevice::NoError;

@@ -9,13 +9,14 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include <QWidget>
 
-#include "ResponseCurves.h"
+#include "PlotView.h"
 #include "frontEnd.h"
 
 class QComboBox;
@@ -25,8 +26,6 @@ class QTabWidget;
 class QTableWidget;
 
 namespace ravelin {
-
-class TPlotView;
 
 enum class TPlotKind { Impulse, Etc, Magnitude, Phase, GroupDelay };
 
@@ -63,6 +62,14 @@ public:
   QPushButton* const ButtonSaveTable;
 
 private:
+  // What the plots show of one response channel.
+  struct TChannelPlot {
+    double MsPerSample = 0.0;
+    int64_t PeakIndex = 0;
+    std::shared_ptr<const std::vector<float>> Impulse;
+    std::shared_ptr<const std::vector<double>> TimeMs, FrequencyHz;
+    std::shared_ptr<const std::vector<float>> EtcDb, SchroederDb, MagnitudeDb, PhaseDeg, GroupDelayMs;
+  };
   struct TRow {
     QString Name;
     std::string OutputPath; // empty unless processed
@@ -74,13 +81,14 @@ private:
   void AddRow(const TRow& row, const QString& status, const QString& warnings, bool failed);
   void ApplyChannelFilter();
   std::vector<const TRow*> SelectedRows() const;
-  const TResponseCurves& CurvesOf(const TRow& row);
+  const TChannelPlot& PlotOf(const TRow& row, int smoothing);
   void UpdatePlots();
+  void ShowCurves(TPlotKind kind, std::vector<TPlotSeries> series, TAxisRange x, TAxisRange y);
   QString AskSavePath(const QString& title, const QString& filter, const QString& suffix);
 
   std::vector<TRow> FRows; // the table's rows refer to these by index
-  // Curves by output file and channel, for the rows shown lately.
-  std::map<std::pair<std::string, int>, TResponseCurves> FCurves;
+  // By output file, channel and smoothing, for the rows shown lately.
+  std::map<std::tuple<std::string, int, int>, TChannelPlot> FPlots;
 };
 
 } // namespace ravelin

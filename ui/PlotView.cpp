@@ -37,7 +37,22 @@ QString LogLabel(double value) {
                          : QString::number(value, 'g', 3);
 }
 
+// Index of the first sample at or after x (0 .. size).
+int64_t IndexAt(const TPlotSeries& series, double x) {
+  const auto count = static_cast<int64_t>(series.Y->size());
+  if (series.X) {
+    const auto end = series.X->begin() + std::min<int64_t>(count, static_cast<int64_t>(series.X->size()));
+    return std::lower_bound(series.X->begin(), end, x) - series.X->begin();
+  }
+  const double index = std::ceil((x - series.X0) / series.Dx);
+  return static_cast<int64_t>(std::clamp(index, 0.0, static_cast<double>(count)));
+}
+
 } // namespace
+
+double SeriesX(const TPlotSeries& series, int64_t i) {
+  return series.X ? (*series.X)[static_cast<size_t>(i)] : series.X0 + static_cast<double>(i) * series.Dx;
+}
 
 struct TPlotView::TFrame {
   QRectF Plot;
@@ -196,11 +211,8 @@ void TPlotView::DrawSeries(QPainter& painter, const TFrame& frame, const TPlotSe
   if (!series.Y || series.Y->empty())
     return;
   const std::vector<float>& y = *series.Y;
-  const auto count = static_cast<int64_t>(y.size());
-  const auto indexAt = [&](double x) {
-    const double index = std::ceil((x - series.X0) / series.Dx);
-    return static_cast<int64_t>(std::clamp(index, 0.0, static_cast<double>(count)));
-  };
+  const auto count = static_cast<int64_t>(series.X ? std::min(y.size(), series.X->size()) : y.size());
+  const auto indexAt = [&](double x) { return IndexAt(series, x); };
   const int64_t first = std::max<int64_t>(0, indexAt(frame.X.Low) - 1);
   const int64_t last = std::min(count, indexAt(frame.X.High) + 1);
   const auto columns = static_cast<int>(frame.Plot.width());
@@ -208,7 +220,7 @@ void TPlotView::DrawSeries(QPainter& painter, const TFrame& frame, const TPlotSe
   if (series.Dashed)
     pen.setStyle(Qt::DashLine);
   painter.setPen(pen);
-  const auto xOf = [&](int64_t i) { return series.X0 + static_cast<double>(i) * series.Dx; };
+  const auto xOf = [&](int64_t i) { return SeriesX(series, i); };
   if (last - first <= 2 * static_cast<int64_t>(columns)) {
     QPolygonF line;
     for (int64_t i = first; i < last; ++i) {

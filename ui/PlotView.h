@@ -1,9 +1,7 @@
-// A plot widget on QPainter: curves sampled at even steps of x over a linear
-// or logarithmic x axis, drawn as a min/max envelope per pixel column when
-// they hold more samples than the plot has columns (so a response of ten
-// million samples redraws in a few milliseconds), with marker lines and a
-// legend. The wheel zooms x about the pointer, dragging pans it, a double
-// click shows the whole x range again.
+// A plot widget on QPainter: curves over a linear or logarithmic x axis, drawn as a min/max envelope per
+// pixel column when they hold more samples than the plot has columns (so a response of ten million samples
+// redraws in a few milliseconds), with marker lines and a legend. The wheel zooms x about the pointer,
+// dragging pans it, a double click shows the whole x range again.
 #pragma once
 
 #include <memory>
@@ -22,8 +20,10 @@ struct TPlotSeries {
   QString Name;
   QColor Color;
   std::shared_ptr<const std::vector<float>> Y; // shared with the caller's cache
-  double X0 = 0.0;                             // x of sample 0
-  double Dx = 1.0;                             // x step per sample (> 0)
+  // x of each sample, ascending; when null, sample i lies at X0 + i Dx.
+  std::shared_ptr<const std::vector<double>> X;
+  double X0 = 0.0;
+  double Dx = 1.0; // > 0
   bool Dashed = false;
   bool InLegend = true;
 };
@@ -35,6 +35,9 @@ struct TPlotMarker {
   QColor Color;
   QString Label;
 };
+
+// x of sample i.
+double SeriesX(const TPlotSeries& series, int64_t i);
 
 struct TAxisRange {
   double Low = 0.0;

@@ -109,14 +109,7 @@ private slots:
 
 private:
   void Prepare(TFormMain& form, std::initializer_list<const char*> names) {
-    form.EditTT->setText(In + QStringLiteral("tone.wav"));
-    form.EditFolder->setText(In);
-    form.EditOutFolder->setText(Out->path() + QLatin1Char('/'));
-    std::vector<std::string> files;
-    for (const char* name : names) {
-      files.push_back((In + QLatin1String(name)).toStdString());
-    }
-    form.SetFileList(files);
+    PrepareRun(form, In, Out->path() + QLatin1Char('/'), names);
   }
 
   QTemporaryDir Folder;

@@ -3,6 +3,7 @@
 #include "FrmMain.h"
 
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -75,6 +76,17 @@ QStringList Items(const TFormMain& form) {
     items << QString::fromStdString(file);
   }
   return items;
+}
+
+void PrepareRun(TFormMain& form, const QString& in, const QString& out,
+                std::initializer_list<const char*> names) {
+  form.EditTT->setText(in + QStringLiteral("tone.wav"));
+  form.EditFolder->setText(in);
+  form.EditOutFolder->setText(out);
+  std::vector<std::string> files;
+  for (const char* name : names)
+    files.push_back((in + QLatin1String(name)).toStdString());
+  form.SetFileList(files);
 }
 
 bool ProcessAndWait(TFormMain& form, int timeoutMs) {

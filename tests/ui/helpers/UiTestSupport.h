@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,6 +85,11 @@ void WriteFile(const QString& path, const QByteArray& bytes = {});
 
 // The main window's file list, in order.
 QStringList Items(const TFormMain& form);
+
+// Fills the window for a run: the test tone in/tone.wav, the input folder in,
+// the output folder out, and the list of the named files of in.
+void PrepareRun(TFormMain& form, const QString& in, const QString& out,
+                std::initializer_list<const char*> names);
 
 // Clicks Process and handles events until the run on the worker thread has
 // ended and the file list is back; false after timeoutMs.

@@ -1,0 +1,198 @@
+// The batch on the worker thread and the results window: the question asked
+// on the window's thread while the run waits, Cancel between files, the
+// window going away during a run; the results table filled as files finish,
+// overlaid plots of the selected rows with the known delays of synthetic
+// measurements, the exports, and the plot's envelope keeping a one-sample
+// spike among ten million samples.
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <cmath>
+
+#include "FrmMain.h"
+#include "FrmProgress.h"
+#include "FrmResults.h"
+#include "PlotView.h"
+#include "UiTestSupport.h"
+#include "engineTestSupport.h"
+
+using namespace ravelin;
+using namespace ravelin::test;
+
+namespace {
+
+constexpr int32_t Rate = 8000;
+
+// A recording of the tone through a delay of delay samples at gain.
+void WriteMeasurement(const std::string& path, const std::vector<float>& tone, size_t delay, double gain) {
+  std::vector<double> response(delay + 1, 0.0);
+  response[delay] = gain;
+  test::WriteFloatWav(path, {test::Convolve(tone, response, tone.size() + 4000)}, Rate);
+}
+
+// Index of the largest |y|.
+size_t PeakIndex(const std::vector<float>& y) {
+  return static_cast<size_t>(
+      std::max_element(y.begin(), y.end(), [](float a, float b) { return std::abs(a) < std::abs(b); }) -
+      y.begin());
+}
+
+QStringList ReadLines(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    return {};
+  return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestResults : public TWindowTest {
+  Q_OBJECT
+
+private slots:
+  void initTestCase() {
+    QVERIFY(Folder.isValid());
+    In = Folder.path() + QStringLiteral("/in/");
+    QVERIFY(QDir().mkpath(In));
+    const std::string in = In.toStdString();
+    const std::vector<float> tone = test::MakeTestTone(in + "tone.wav", Rate, 4000);
+    WriteMeasurement(in + "near.wav", tone, 40, 0.5); // 5 ms, -6.02 dB
+    WriteMeasurement(in + "far.wav", tone, 80, 0.25); // 10 ms, -12.04 dB
+    test::WriteTextFile(in + "bad.wav", "this is not a recording");
+  }
+
+  void init() {
+    TWindowTest::init();
+    Out = std::make_unique<QTemporaryDir>();
+  }
+  void cleanup() {
+    Out.reset();
+    TWindowTest::cleanup();
+  }
+
+  void TheRunGoesOnTheWorkerAsksOnTheWindowThreadAndStopsAtCancel() {
+    TFormMain form;
+    form.show();
+    Prepare(form, {"near.wav", "bad.wav", "far.wav"});
+    bool onWindowThread = false, heldWindow = false;
+    int rowsAtQuestion = -1;
+    Scripted->OnMessage = [&](const TMessageRecord&) {
+      onWindowThread = QThread::currentThread() == form.thread();
+      heldWindow = !form.isEnabled() && form.Results()->isEnabled() && form.Results()->isVisible();
+      rowsAtQuestion = form.Results()->Table->rowCount();
+      form.Progress()->Button1->click();
+      return true;
+    };
+    form.ButtonProcess->click();
+    QVERIFY(form.Running()); // the click returns while the run goes on
+    QVERIFY(QTest::qWaitFor([&form] { return !form.Running(); }, 120000));
+    QVERIFY(onWindowThread);
+    QVERIFY(heldWindow);
+    QCOMPARE(rowsAtQuestion, 2); // near's row and bad's, before the question
+    QCOMPARE(Items(form), QStringList({In + QStringLiteral("bad.wav"), In + QStringLiteral("far.wav")}));
+    QVERIFY(QFile::exists(Out->filePath(QStringLiteral("near_rv.wav"))));
+    QVERIFY(!QFile::exists(Out->filePath(QStringLiteral("far_rv.wav"))));
+    QVERIFY(form.isEnabled());
+    QVERIFY(form.Progress() == nullptr);
+
+    const QTableWidget* table = form.Results()->Table;
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->item(0, TFormResults::ColStatus)->text(), QStringLiteral("Processed"));
+    QCOMPARE(table->item(0, TFormResults::ColLatency)->data(Qt::DisplayRole).toDouble(), 5.0);
+    QVERIFY(std::abs(table->item(0, TFormResults::ColPeak)->data(Qt::DisplayRole).toDouble() + 6.02) <= 0.1);
+    QCOMPARE(table->item(1, TFormResults::ColStatus)->text(), QStringLiteral("Failed"));
+    QVERIFY(table->item(1, TFormResults::ColWarnings)->text().startsWith(QStringLiteral("001 - ")));
+    QVERIFY(table->item(1, TFormResults::ColFile)->background() !=
+            table->item(0, TFormResults::ColFile)->background());
+  }
+
+  void ClosingTheWindowDuringARunEndsItWithoutAQuestion() {
+    auto form = std::make_unique<TFormMain>();
+    Prepare(*form, {"bad.wav", "near.wav"});
+    form->ButtonProcess->click();
+    form.reset(); // the question, unanswered, counts as No
+    QVERIFY(Scripted->Messages.empty());
+    QVERIFY(!QFile::exists(Out->filePath(QStringLiteral("near_rv.wav"))));
+  }
+
+  void SelectedRowsOverlayTheirCurvesAndExport() {
+    TFormMain form;
+    Prepare(form, {"near.wav", "far.wav"});
+    QVERIFY(ProcessAndWait(form));
+    TFormResults& results = *form.Results();
+    results.Table->selectAll();
+    const std::vector<TPlotSeries>& impulses = results.Plot(TPlotKind::Impulse)->Series();
+    QCOMPARE(impulses.size(), 2u);
+    QCOMPARE(impulses[0].Name, QStringLiteral("near.wav ch 1"));
+    QCOMPARE(impulses[1].Name, QStringLiteral("far.wav ch 1"));
+    QCOMPARE(static_cast<double>(PeakIndex(*impulses[0].Y)) * impulses[0].Dx, 5.0);
+    QCOMPARE(static_cast<double>(PeakIndex(*impulses[1].Y)) * impulses[1].Dx, 10.0);
+    const TAxisRange shown = results.Plot(TPlotKind::Impulse)->XRange();
+    QVERIFY(shown.Low < 5.0 && shown.High > 5.0 && shown.High < 100.0);
+    QCOMPARE(results.Plot(TPlotKind::Etc)->Series().size(), 4u); // curve and backward integral each
+    const TPlotView& magnitude = *results.Plot(TPlotKind::Magnitude);
+    QCOMPARE(magnitude.XRange().Low, 20.0);
+    QCOMPARE(magnitude.XRange().High, Rate / 2.0);
+    const size_t smoothedPoints = magnitude.Series()[0].Y->size();
+    results.ComboSmoothing->setCurrentIndex(0);
+    QVERIFY(magnitude.Series()[0].Y->size() != smoothedPoints);
+    results.ComboChannel->setCurrentIndex(1); // channel 1 only: both rows stay
+    QCOMPARE(magnitude.Series().size(), 2u);
+
+    Scripted->FileAnswers << QStringList{Out->filePath(QStringLiteral("table.csv"))}
+                          << QStringList{Out->filePath(QStringLiteral("curves.csv"))}
+                          << QStringList{Out->filePath(QStringLiteral("plot.png"))};
+    QVERIFY(results.SaveTable());
+    const QStringList table = ReadLines(Out->filePath(QStringLiteral("table.csv")));
+    QCOMPARE(table.size(), 3);
+    QCOMPARE(table[0], QStringLiteral("file,channel,status,latency_ms,peak_dbfs,pnr_db,warnings"));
+    QVERIFY(table[1].startsWith(QStringLiteral("near.wav,1,Processed,5,-6.0")));
+    results.Tabs->setCurrentIndex(static_cast<int>(TPlotKind::Impulse));
+    QVERIFY(results.SaveCurves());
+    const QStringList curves = ReadLines(Out->filePath(QStringLiteral("curves.csv")));
+    QCOMPARE(curves[0], QStringLiteral("series,x,y"));
+    QCOMPARE(curves.size(), static_cast<qsizetype>(impulses[0].Y->size() + impulses[1].Y->size() + 1));
+    QVERIFY(
+        curves.contains(QStringLiteral("near.wav ch 1,5,%1").arg(static_cast<double>((*impulses[0].Y)[40]))));
+    QVERIFY(results.SavePlot());
+    QVERIFY(!QImage(Out->filePath(QStringLiteral("plot.png"))).isNull());
+  }
+
+  void TheEnvelopeKeepsASingleSampleSpike() {
+    auto samples = std::make_shared<std::vector<float>>(10'000'000, 0.0f);
+    (*samples)[5'000'001] = 1.0f;
+    TPlotView view;
+    view.SetSeries({{QStringLiteral("spike"), Qt::red, samples, nullptr, 0.0, 1.0, false, false}});
+    view.SetFullXRange({0.0, 1e7});
+    view.SetYRange({-1.1, 1.1});
+    QImage image(800, 400, QImage::Format_RGB32);
+    QPainter painter(&image);
+    view.Render(painter, image.rect());
+    painter.end();
+    bool spike = false;
+    for (int x = 0; x < image.width() && !spike; ++x) {
+      for (int y = 0; y < 60 && !spike; ++y) // the top of the plot: near +1
+        spike = QColor(image.pixel(x, y)).red() > 200 && QColor(image.pixel(x, y)).green() < 120;
+    }
+    QVERIFY(spike);
+  }
+
+private:
+  void Prepare(TFormMain& form, std::initializer_list<const char*> names) {
+    PrepareRun(form, In, Out->path() + QLatin1Char('/'), names);
+  }
+
+  QTemporaryDir Folder;
+  QString In;
+  std::unique_ptr<QTemporaryDir> Out;
+};
+
+QTEST_MAIN(TestResults)
+#include "test_results.moc"
