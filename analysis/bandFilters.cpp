@@ -47,6 +47,11 @@ std::vector<TBand> AnalysisBands(TBandWidth width, int32_t sampleRate) {
   return bands;
 }
 
+double BandwidthHz(const TBand& band) {
+  const double edge = EdgeRatio(band.Fraction);
+  return band.MidHz * (edge - 1.0 / edge);
+}
+
 double BandMagnitude(const TBand& band, double frequencyHz) {
   const double edge = EdgeRatio(band.Fraction);
   const double x = (frequencyHz / band.MidHz - band.MidHz / frequencyHz) / (edge - 1.0 / edge);

@@ -30,6 +30,9 @@ struct TBand {
 // The bands of width at sampleRate, lowest first.
 std::vector<TBand> AnalysisBands(TBandWidth width, int32_t sampleRate);
 
+// Width between the band edges fm G^(+-1/2b), Hz.
+double BandwidthHz(const TBand& band);
+
 // |H(f)| of the band's filter (f > 0 in Hz).
 double BandMagnitude(const TBand& band, double frequencyHz);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "decayEnd.h"
 #include "dither.h"
 
 namespace ravelin {
@@ -180,6 +181,13 @@ void AddWarnings(const TDecay& decay, int32_t length, const TAnalysisSetup& setu
 }
 
 } // namespace
+
+TDecayEnd LundebyDecayEnd(const float* samples, int32_t peak, int32_t length, int32_t rate) {
+  const TDecay decay = TLundeby(samples, peak, length, rate).Run();
+  if (!decay.Line.Decays())
+    return {decay.Crosspoint, decay.NoiseMeanSquare, 0.0, 0.0};
+  return {decay.Crosspoint, decay.NoiseMeanSquare, decay.Line.Slope, decay.Line.Offset};
+}
 
 double DitherFloorDbfs(int outputBits) {
   if (outputBits <= 0)

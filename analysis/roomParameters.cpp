@@ -1,0 +1,270 @@
+#include "roomParameters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "decayEnd.h"
+#include "table.h"
+
+namespace ravelin {
+
+namespace {
+
+constexpr double OnsetDb = -20.0;
+constexpr double RangeMarginDb = 10.0;  // a fit's lower end must lie this far above the noise
+constexpr double EnergyMinInrDb = 20.0; // energy ratios and centre time need this much decay
+constexpr double MinBandwidthTime =
+    16.0; // bandwidth x decay time below which the filter's own decay biases it
+constexpr int RefineIterations = 3;
+constexpr int32_t MaxFitPoints = 4096; // a fit uses at most about this many evenly spaced samples
+
+// A fit of the backward integral over [TopDb, BottomDb], scaled to 60 dB.
+struct TDecayFit {
+  const char* Name;
+  double TopDb;
+  double BottomDb;
+};
+constexpr TDecayFit EdtFit{"EDT", 0.0, -10.0};
+constexpr TDecayFit T20Fit{"T20", -5.0, -25.0};
+constexpr TDecayFit T30Fit{"T30", -5.0, -35.0};
+
+double PowerDb(double power) {
+  return power > 0.0 ? std::max(SilentDbfs, 10.0 * std::log10(power)) : SilentDbfs;
+}
+
+// The band's decay as a line in dB: its mean square at the onset and its slope.
+struct TDecayLine {
+  double OnsetDb = 0.0;
+  double SlopeDb = 0.0; // per sample, negative
+};
+
+// The band's energy from any sample on, counted from the onset: the squared
+// samples up to the truncation point, where the decay line meets the noise,
+// then the line continued as an exponential (the compensation). The total
+// also holds the energy from start (at or before the onset) to the onset,
+// where the zero-phase filter spreads part of the first arrival.
+class TBandEnergy {
+public:
+  TBandEnergy(const std::vector<float>& band, int32_t start, int32_t onset, const TDecayLine& line,
+              double noiseDb, int32_t sampleRate) :
+      FRate(sampleRate) {
+    const double crosspoint = onset + (line.OnsetDb - noiseDb) / -line.SlopeDb;
+    const auto end = static_cast<int32_t>(
+        std::clamp<double>(std::round(crosspoint), onset + 1.0, static_cast<double>(band.size())));
+    FRatio = std::pow(10.0, 0.1 * line.SlopeDb);
+    const double level = std::pow(10.0, 0.1 * (line.OnsetDb + line.SlopeDb * (end - onset)));
+    const double tailEnergy = level / (1.0 - FRatio);
+    // The tail's first moment: sum over m >= 0 of (end - onset + m) level r^m.
+    FMoment = tailEnergy * ((end - onset) + FRatio / (1.0 - FRatio));
+    FBackward.assign(static_cast<size_t>(end - onset) + 1, tailEnergy);
+    for (int32_t i = end - 1; i >= onset; --i) {
+      const double sample = band[static_cast<size_t>(i)];
+      FBackward[static_cast<size_t>(i - onset)] =
+          FBackward[static_cast<size_t>(i - onset) + 1] + sample * sample;
+      FMoment += (i - onset) * sample * sample;
+    }
+    for (int32_t i = start; i < onset; ++i) {
+      const double sample = band[static_cast<size_t>(i)];
+      FEarly += sample * sample;
+      FMoment += (i - onset) * sample * sample;
+    }
+  }
+
+  // Energy from sample onset + offset on (offset >= 0).
+  double From(int32_t offset) const {
+    const auto last = static_cast<int32_t>(FBackward.size()) - 1;
+    if (offset <= last)
+      return FBackward[static_cast<size_t>(offset)];
+    return FBackward.back() * std::pow(FRatio, offset - last);
+  }
+  double Total() const { return FEarly + FBackward[0]; }
+  // The decay line the energy implies: its level at the onset from the total
+  // (an exponential's sum is its first term / (1 - ratio)) and the slope of fit.
+  std::optional<TDecayLine> Line(const TDecayFit& fit) const {
+    const std::optional<double> time = DecayTime(fit);
+    if (!time)
+      return std::nullopt;
+    const double slope = -60.0 / (*time * FRate);
+    return TDecayLine{PowerDb(Total() * (1.0 - std::pow(10.0, 0.1 * slope))), slope};
+  }
+  double CentreTimeMs() const { return 1000.0 * FMoment / Total() / FRate; }
+
+  // Decay time of the fit in seconds, or nothing when the integral does not
+  // reach its lower end before the truncation point.
+  std::optional<double> DecayTime(const TDecayFit& fit) const {
+    const double top = Total() * std::pow(10.0, 0.1 * fit.TopDb);
+    const double bottom = Total() * std::pow(10.0, 0.1 * fit.BottomDb);
+    const auto first = std::find_if(FBackward.begin(), FBackward.end(), [&](double e) { return e <= top; });
+    const auto last = std::find_if(first, FBackward.end(), [&](double e) { return e < bottom; });
+    if (last == FBackward.end() || last - first < 2)
+      return std::nullopt;
+    const double slope = FitSlope(first - FBackward.begin(), last - FBackward.begin());
+    if (!(slope < 0.0))
+      return std::nullopt;
+    return -60.0 / slope / FRate;
+  }
+
+private:
+  // Least-squares slope in dB per sample of the integral's level over [first, last).
+  double FitSlope(std::ptrdiff_t first, std::ptrdiff_t last) const {
+    const std::ptrdiff_t step = std::max<std::ptrdiff_t>(1, (last - first) / MaxFitPoints);
+    double n = 0.0, sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
+    for (std::ptrdiff_t i = first; i < last; i += step) {
+      const double x = static_cast<double>(i - first);
+      const double y = 10.0 * std::log10(FBackward[static_cast<size_t>(i)]);
+      n += 1.0;
+      sx += x;
+      sy += y;
+      sxx += x * x;
+      sxy += x * y;
+    }
+    return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+  }
+
+  int32_t FRate;
+  double FRatio = 0.0;           // the late decay's power ratio from one sample to the next
+  double FEarly = 0.0;           // energy ahead of the onset
+  double FMoment = 0.0;          // first moment of the energy about the onset, sample units
+  std::vector<double> FBackward; // energy from onset + i on, up to the truncation point; the
+                                 // last element is the compensation alone
+};
+
+int32_t PeakIndex(const std::vector<float>& samples, int32_t from) {
+  const auto first = samples.begin() + from;
+  return static_cast<int32_t>(
+      std::max_element(first, samples.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); }) -
+      samples.begin());
+}
+
+void SetDecayTimes(const TBandEnergy& energy, double inrDb, double bandwidthHz, TBandParameters& band) {
+  const std::pair<const TDecayFit*, std::optional<double>*> fits[] = {
+      {&EdtFit, &band.EdtS}, {&T20Fit, &band.T20S}, {&T30Fit, &band.T30S}};
+  for (const auto& [fit, value] : fits) {
+    const double needed = RangeMarginDb - fit->BottomDb;
+    if (inrDb < needed)
+      band.Warnings.push_back(RangeWarning(fit->Name, needed, inrDb));
+    else
+      *value = energy.DecayTime(*fit);
+    if (*value && **value * bandwidthHz < MinBandwidthTime)
+      band.Warnings.push_back(std::string(fit->Name) + FilterDecayWarning);
+  }
+}
+
+void SetEnergyRatios(const TBandEnergy& energy, double inrDb, int32_t sampleRate, TBandParameters& band) {
+  if (inrDb < EnergyMinInrDb) {
+    band.Warnings.push_back(RangeWarning("C50, C80, D50 and Ts", EnergyMinInrDb, inrDb));
+    return;
+  }
+  const double total = energy.Total();
+  const double late50 = energy.From(static_cast<int32_t>(std::lround(0.05 * sampleRate)));
+  const double late80 = energy.From(static_cast<int32_t>(std::lround(0.08 * sampleRate)));
+  band.C50Db = 10.0 * std::log10((total - late50) / late50);
+  band.C80Db = 10.0 * std::log10((total - late80) / late80);
+  band.D50 = (total - late50) / total;
+  band.TsMs = energy.CentreTimeMs();
+}
+
+TBandParameters BandParameters(const std::vector<float>& filtered, const TBand& band, int32_t onset,
+                               int32_t sampleRate) {
+  TBandParameters parameters;
+  parameters.BandHz = band.NominalHz;
+  const int32_t length = static_cast<int32_t>(filtered.size());
+  const TDecayEnd decay = LundebyDecayEnd(filtered.data(), PeakIndex(filtered, onset), length, sampleRate);
+  if (!(decay.SlopeDb < 0.0)) {
+    parameters.Warnings.push_back(NoDecayWarning);
+    return parameters;
+  }
+  const double noiseDb = PowerDb(decay.NoiseMeanSquare);
+  const int32_t start = std::min(onset, ResponseOnset(filtered.data(), length));
+  TDecayLine line{decay.OffsetDb + decay.SlopeDb * onset, decay.SlopeDb};
+  // The late-decay line of the noise search sets the first truncation and
+  // compensation; the backward integral's own fit over the widest range the
+  // decay supports then refines both.
+  for (int i = 0; i < RefineIterations; ++i) {
+    const TDecayFit& fit = line.OnsetDb - noiseDb >= RangeMarginDb - T30Fit.BottomDb   ? T30Fit
+                           : line.OnsetDb - noiseDb >= RangeMarginDb - T20Fit.BottomDb ? T20Fit
+                                                                                       : EdtFit;
+    if (const std::optional<TDecayLine> refined =
+            TBandEnergy(filtered, start, onset, line, noiseDb, sampleRate).Line(fit))
+      line = *refined;
+  }
+  const double inrDb = line.OnsetDb - noiseDb;
+  parameters.InrDb = inrDb;
+  const TBandEnergy energy(filtered, start, onset, line, noiseDb, sampleRate);
+  SetDecayTimes(energy, inrDb, BandwidthHz(band), parameters);
+  SetEnergyRatios(energy, inrDb, sampleRate, parameters);
+  return parameters;
+}
+
+std::vector<TTableCell> RoomCells(const TRoomRow& row) {
+  std::string warnings;
+  for (const std::string& warning : row.Warnings)
+    warnings += (warnings.empty() ? "" : "; ") + warning;
+  std::vector<TTableCell> cells{TextCell(row.File), {}, {}, {}, {}, {}, {}, {}, {}, {}, {},
+                                TextCell(warnings)};
+  if (row.Channel > 0)
+    cells[1] = NumberCell(row.Channel, 0);
+  if (const std::optional<TBandParameters>& p = row.Parameters) {
+    cells[2] = NumberCell(p->BandHz, 0);
+    cells[3] = NumberCell(p->EdtS, 3);
+    cells[4] = NumberCell(p->T20S, 3);
+    cells[5] = NumberCell(p->T30S, 3);
+    cells[6] = NumberCell(p->C50Db, 2);
+    cells[7] = NumberCell(p->C80Db, 2);
+    cells[8] = NumberCell(p->D50, 3);
+    cells[9] = NumberCell(p->TsMs, 2);
+    cells[10] = NumberCell(p->InrDb, 2);
+  }
+  return cells;
+}
+
+} // namespace
+
+int32_t ResponseOnset(const float* response, int32_t length) {
+  double peak = 0.0;
+  for (int32_t i = 0; i < length; ++i)
+    peak = std::max(peak, static_cast<double>(response[i]) * static_cast<double>(response[i]));
+  const double threshold = peak * std::pow(10.0, 0.1 * OnsetDb);
+  for (int32_t i = 0; i < length; ++i)
+    if (peak > 0.0 && static_cast<double>(response[i]) * static_cast<double>(response[i]) >= threshold)
+      return i;
+  return 0;
+}
+
+std::vector<TBandParameters> RoomParameters(const float* response, int32_t length, int32_t sampleRate,
+                                            TBandWidth width) {
+  std::vector<TBandParameters> bands;
+  if (length <= 0 || sampleRate <= 0)
+    return bands;
+  const int32_t onset = ResponseOnset(response, length);
+  const TBandFilterBank bank(response, length, sampleRate);
+  for (const TBand& band : AnalysisBands(width, sampleRate))
+    bands.push_back(BandParameters(bank.Filter(band), band, onset, sampleRate));
+  return bands;
+}
+
+std::string RangeWarning(const char* parameter, double neededDb, double inrDb) {
+  char text[160];
+  std::snprintf(text, sizeof text, "%s needs %.0f dB of decay above the noise, the band has %.1f dB",
+                parameter, neededDb, inrDb);
+  return text;
+}
+
+std::vector<TRoomRow> RoomRows(const std::string& file,
+                               const std::vector<std::vector<TBandParameters>>& channels) {
+  std::vector<TRoomRow> rows;
+  for (size_t c = 0; c < channels.size(); ++c)
+    for (const TBandParameters& band : channels[c])
+      rows.push_back({file, static_cast<int>(c + 1), band, band.Warnings});
+  return rows;
+}
+
+void WriteRoomReport(std::ostream& out, const std::vector<TRoomRow>& rows, TReportFormat format) {
+  std::vector<std::vector<TTableCell>> cells;
+  for (const TRoomRow& row : rows)
+    cells.push_back(RoomCells(row));
+  WriteTable(out, RoomReportHeader, cells, format);
+}
+
+} // namespace ravelin
