@@ -112,7 +112,10 @@ TFormResults::TFormResults(QWidget* parent) :
   setWindowTitle(tr("Quorvant Ravelin - Results"));
   BuildLayout();
   connect(Table, &QTableWidget::itemSelectionChanged, this, &TFormResults::UpdatePlots);
-  connect(ComboChannel, &QComboBox::currentIndexChanged, this, &TFormResults::ApplyChannelFilter);
+  connect(ComboChannel, &QComboBox::currentIndexChanged, this, [this] {
+    ApplyChannelFilter();
+    UpdatePlots();
+  });
   connect(ComboSmoothing, &QComboBox::currentIndexChanged, this, &TFormResults::UpdatePlots);
   connect(ButtonSavePlot, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { SavePlot(); }); });
   connect(ButtonSaveCurves, &QPushButton::clicked, this,
@@ -233,7 +236,6 @@ void TFormResults::ApplyChannelFilter() {
     const TRow& row = FRows[static_cast<size_t>(Table->item(r, ColFile)->data(Qt::UserRole).toInt())];
     Table->setRowHidden(r, shown >= 0 && !row.OutputPath.empty() && row.Channel != shown);
   }
-  UpdatePlots();
 }
 
 std::vector<const TFormResults::TRow*> TFormResults::SelectedRows() const {

@@ -79,6 +79,7 @@ private:
 
   void BuildLayout();
   void AddRow(const TRow& row, const QString& status, const QString& warnings, bool failed);
+  // Hides the rows of the channels not chosen (the plots keep their zoom).
   void ApplyChannelFilter();
   std::vector<const TRow*> SelectedRows() const;
   const TChannelPlot& PlotOf(const TRow& row, int smoothing);
