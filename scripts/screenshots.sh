@@ -2,7 +2,9 @@
 # Shows the desktop application's windows on a virtual X server (with an
 # example list of recordings) and saves their pictures into docs/ (or the
 # folder given): main-window.png at the minimum size 556 x 463,
-# main-window-large.png, tone-generator.png, progress.png and about.png.
+# main-window-large.png, tone-generator.png, progress.png, about.png, and
+# results-magnitude.png, results-etc.png and results-impulse.png (the results
+# window after a run over two synthetic measurements).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --gui

@@ -130,6 +130,7 @@ void TFormResults::BuildLayout() {
       {tr("File"), tr("Ch"), tr("Status"), tr("Latency ms"), tr("Peak dBFS"), tr("PNR dB"), tr("Warnings")});
   Table->setSelectionBehavior(QAbstractItemView::SelectRows);
   Table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  Table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // run order until a click
   Table->setSortingEnabled(true);
   Table->verticalHeader()->hide();
   Table->horizontalHeader()->setStretchLastSection(true);
@@ -280,8 +281,8 @@ const TFormResults::TChannelPlot& TFormResults::PlotOf(const TRow& row, int smoo
 void TFormResults::UpdatePlots() {
   std::vector<TPlotSeries> impulse, etc, magnitude, phase, delay;
   std::vector<TPlotMarker> etcMarkers;
-  double peak = 1e-9, longestMs = 1.0, firstPeakMs = 0.0, topDb = -120.0, floorDb = 0.0, nyquist = 40.0;
-  TAxisRange levels{0.0, -1.0}, delays{0.0, -1.0};
+  double peak = 1e-9, longestMs = 1.0, topDb = -120.0, floorDb = 0.0, nyquist = 40.0;
+  TAxisRange levels{0.0, -1.0}, delays{0.0, -1.0}, peaksMs{0.0, -1.0};
   LabelStatus->clear();
   const std::vector<const TRow*> rows = SelectedRows();
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -298,15 +299,17 @@ void TFormResults::UpdatePlots() {
     impulse.push_back({name, colour, plot->Impulse, nullptr, 0.0, plot->MsPerSample});
     etc.push_back({name, colour, plot->EtcDb, plot->TimeMs});
     etc.push_back({name, colour, plot->SchroederDb, plot->TimeMs, 0.0, 1.0, true, false});
-    etcMarkers.push_back({false, row.Figures.NoiseFloorDbfs, colour, tr("noise floor")});
-    etcMarkers.push_back({true, row.Figures.DecayEndMs, colour, tr("decay end")});
+    const bool labelled = i == 0; // one set of labels: they would overlap
+    etcMarkers.push_back(
+        {false, row.Figures.NoiseFloorDbfs, colour, labelled ? tr("noise floor") : QString()});
+    etcMarkers.push_back({true, row.Figures.DecayEndMs, colour, labelled ? tr("decay end") : QString()});
     magnitude.push_back({name, colour, plot->MagnitudeDb, plot->FrequencyHz});
     phase.push_back({name, colour, plot->PhaseDeg, plot->FrequencyHz});
     delay.push_back({name, colour, plot->GroupDelayMs, plot->FrequencyHz});
     peak =
         std::max(peak, std::abs(static_cast<double>((*plot->Impulse)[static_cast<size_t>(plot->PeakIndex)])));
-    if (i == 0)
-      firstPeakMs = static_cast<double>(plot->PeakIndex) * plot->MsPerSample;
+    const double peakMs = static_cast<double>(plot->PeakIndex) * plot->MsPerSample;
+    peaksMs = Union(peaksMs, {peakMs, peakMs});
     longestMs = std::max(longestMs, static_cast<double>(plot->Impulse->size()) * plot->MsPerSample);
     topDb = std::max(topDb, row.Figures.PeakDbfs);
     floorDb = std::min(floorDb, row.Figures.NoiseFloorDbfs);
@@ -315,7 +318,7 @@ void TFormResults::UpdatePlots() {
     delays = Union(delays, QuantileRange(*plot->GroupDelayMs, 0.05, 0.95));
   }
   ShowCurves(TPlotKind::Impulse, std::move(impulse), {0.0, longestMs}, {-1.05 * peak, 1.05 * peak});
-  Plot(TPlotKind::Impulse)->SetXRange({firstPeakMs - 5.0, firstPeakMs + 45.0});
+  Plot(TPlotKind::Impulse)->SetXRange({peaksMs.Low - 5.0, peaksMs.High + 45.0});
   ShowCurves(TPlotKind::Etc, std::move(etc), {0.0, longestMs}, {floorDb - 20.0, topDb + 6.0});
   Plot(TPlotKind::Etc)->SetMarkers(std::move(etcMarkers));
   const TAxisRange audible{20.0, nyquist};

@@ -1,5 +1,6 @@
 // Documentation aid (not part of the program): shows the main window with a
 // list of recordings, the test tone generator and the progress dialog, and
+// the results window after a real run over two synthetic measurements, and
 // saves a picture of each into the folder given as the argument. Settings go
 // to a temporary folder, so the user's own are neither read nor changed.
 #include <QApplication>
@@ -8,16 +9,28 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <cmath>
 #include <cstdio>
+#include <random>
+#include <tuple>
+#include <utility>
 
 #include "FrmAbout.h"
 #include "FrmMain.h"
 #include "FrmProgress.h"
+#include "FrmResults.h"
 #include "FrmTTGen.h"
+#include "fft.h"
+#include "sweep.h"
+#include "wavReader.h"
+#include "wavWriter32.h"
 
 namespace {
 
@@ -48,6 +61,101 @@ void FillExample(ravelin::TFormMain& form) {
   form.EditHPF->setText(QStringLiteral("20"));
   form.CheckBoxPS->setChecked(true);
   form.EditPreSilence->setText(QStringLiteral("0.01"));
+}
+
+constexpr int32_t Rate = 48000;
+
+// A seat of a synthetic room: the direct sound after delayMs, two early
+// reflections and a diffuse tail decaying by 60 dB in half a second.
+std::vector<double> RoomResponse(double delayMs, unsigned seed) {
+  std::vector<double> response(Rate * 6 / 5, 0.0);
+  const auto at = [](double ms) { return static_cast<size_t>(ms * Rate / 1000.0); };
+  response[at(delayMs)] = 0.25;
+  response[at(delayMs + 3.1)] = 0.1;
+  response[at(delayMs + 7.3)] = -0.08;
+  std::mt19937 random(seed);
+  std::normal_distribution<double> noise(0.0, 0.004);
+  for (size_t i = at(delayMs + 2.0); i < response.size(); ++i)
+    response[i] += noise(random) * std::exp(-6.9 * static_cast<double>(i - at(delayMs)) / (0.5 * Rate));
+  return response;
+}
+
+// tone through response, 1.5 s longer than the tone, with noise 80 dB down.
+std::vector<float> Record(const std::vector<float>& tone, const std::vector<double>& response) {
+  const ravelin::TFastFourierTransform fft(18);
+  std::vector<double> a(static_cast<size_t>(fft.Size()), 0.0), b(a.size(), 0.0);
+  std::copy(tone.begin(), tone.end(), a.begin());
+  std::copy(response.begin(), response.end(), b.begin());
+  fft.Forward(a.data());
+  fft.Forward(b.data());
+  fft.Multiply(a.data(), b.data());
+  fft.Inverse(a.data());
+  std::vector<float> recording(tone.size() + Rate * 3 / 2);
+  std::mt19937 random(1);
+  std::normal_distribution<double> noise(0.0, 1e-4);
+  for (size_t i = 0; i < recording.size(); ++i)
+    recording[i] = static_cast<float>(a[i] * fft.InverseScale() + noise(random));
+  return recording;
+}
+
+void WriteFloat(const std::string& path, const std::vector<float>& samples) {
+  ravelin::TWAVWriter writer;
+  writer.FormatKind = 3;
+  writer.Channels = 1;
+  writer.SampleRate = Rate;
+  writer.BitsPerSample = 32;
+  writer.BlockAlign = 4;
+  writer.Open(path);
+  const float* channels[] = {samples.data()};
+  writer.WriteFrames(channels, static_cast<int32_t>(samples.size()));
+  writer.Close();
+}
+
+// The sweep and the recordings of two seats in folder; returns the recordings.
+std::vector<std::string> WriteMeasurements(const std::string& folder) {
+  ravelin::TSweepSettings settings;
+  settings.SampleRate = Rate;
+  settings.FloatOutput = true;
+  settings.Fades = true;
+  ravelin::GenerateSweep(folder + "sweep.wav", settings);
+  ravelin::TWAVReader reader(folder + "sweep.wav");
+  std::vector<float> tone(static_cast<size_t>(reader.FrameCount()));
+  float* channels[] = {tone.data()};
+  reader.ReadFrames(channels, static_cast<int32_t>(tone.size()));
+  std::vector<std::string> recordings;
+  for (const auto& [name, delayMs, seed] :
+       {std::tuple("seat-A.wav", 6.0, 11u), std::tuple("seat-B.wav", 11.5, 12u)}) {
+    recordings.push_back(folder + name);
+    WriteFloat(recordings.back(), Record(tone, RoomResponse(delayMs, seed)));
+  }
+  return recordings;
+}
+
+// Runs the window over the measurements and saves the results window with
+// both seats selected, on three of its plots.
+bool SaveResults(const QDir& out) {
+  QTemporaryDir folder;
+  const std::string in = folder.path().toStdString() + "/";
+  const std::vector<std::string> recordings = WriteMeasurements(in);
+  ravelin::TFormMain form;
+  form.EditTT->setText(QString::fromStdString(in + "sweep.wav"));
+  form.EditFolder->setText(folder.path() + QLatin1Char('/'));
+  form.EditOutFolder->setText(folder.path() + QLatin1Char('/'));
+  form.SetFileList(recordings);
+  form.ButtonProcess->click();
+  while (form.Running())
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  ravelin::TFormResults& results = *form.Results();
+  results.resize(1000, 700);
+  results.Table->selectAll();
+  bool ok = true;
+  for (const auto& [kind, name] : {std::pair(ravelin::TPlotKind::Magnitude, "results-magnitude.png"),
+                                   std::pair(ravelin::TPlotKind::Etc, "results-etc.png"),
+                                   std::pair(ravelin::TPlotKind::Impulse, "results-impulse.png")}) {
+    results.Tabs->setCurrentIndex(static_cast<int>(kind));
+    ok &= Save(results, out.filePath(QLatin1String(name)));
+  }
+  return ok;
 }
 
 } // namespace
@@ -85,5 +193,9 @@ int main(int argc, char* argv[]) {
 
   ravelin::TFormAbout about(&form);
   ok &= Save(about, out.filePath(QStringLiteral("about.png")));
+  about.hide();
+  form.hide();
+
+  ok &= SaveResults(out);
   return ok ? 0 : 1;
 }
