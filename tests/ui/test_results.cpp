@@ -14,7 +14,9 @@
 #include <QThread>
 #include <QtTest>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "FrmMain.h"
 #include "FrmProgress.h"
@@ -117,6 +119,9 @@ private slots:
     auto form = std::make_unique<TFormMain>();
     Prepare(*form, {"bad.wav", "near.wav"});
     form->ButtonProcess->click();
+    // No events are handled meanwhile: the run fails bad.wav and waits on
+    // its question, which the window never shows.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     form.reset(); // the question, unanswered, counts as No
     QVERIFY(Scripted->Messages.empty());
     QVERIFY(!QFile::exists(Out->filePath(QStringLiteral("near_rv.wav"))));
