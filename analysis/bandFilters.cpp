@@ -32,6 +32,23 @@ int TransformOrder(int32_t length, int32_t sampleRate) {
   return std::max(TFastFourierTransform::MinOrder, BitLength(static_cast<uint32_t>(padded - 1)));
 }
 
+// |H(f)| of a band as 1 / sqrt(1 + x^6), x = f Scale - Offset / f.
+struct TBandShape {
+  double Scale;  // 1 / (fm (G^(1/2b) - G^(-1/2b)))
+  double Offset; // fm / (G^(1/2b) - G^(-1/2b))
+
+  explicit TBandShape(const TBand& band) {
+    const double edge = EdgeRatio(band.Fraction);
+    Scale = 1.0 / (band.MidHz * (edge - 1.0 / edge));
+    Offset = band.MidHz / (edge - 1.0 / edge);
+  }
+  double Magnitude(double frequencyHz, double inverseHz) const {
+    const double x = frequencyHz * Scale - Offset * inverseHz;
+    const double x2 = x * x;
+    return 1.0 / std::sqrt(1.0 + x2 * x2 * x2);
+  }
+};
+
 } // namespace
 
 std::vector<TBand> AnalysisBands(TBandWidth width, int32_t sampleRate) {
@@ -53,10 +70,7 @@ double BandwidthHz(const TBand& band) {
 }
 
 double BandMagnitude(const TBand& band, double frequencyHz) {
-  const double edge = EdgeRatio(band.Fraction);
-  const double x = (frequencyHz / band.MidHz - band.MidHz / frequencyHz) / (edge - 1.0 / edge);
-  const double x2 = x * x;
-  return 1.0 / std::sqrt(1.0 + x2 * x2 * x2);
+  return TBandShape(band).Magnitude(frequencyHz, 1.0 / frequencyHz);
 }
 
 TBandFilterBank::TBandFilterBank(const float* response, int32_t length, int32_t sampleRate) :
@@ -64,18 +78,25 @@ TBandFilterBank::TBandFilterBank(const float* response, int32_t length, int32_t 
   FSpectrum.assign(static_cast<size_t>(FFft.Size()), 0.0);
   std::copy(response, response + FLength, FSpectrum.begin());
   FFft.Forward(FSpectrum.data());
+  const double binHz = static_cast<double>(sampleRate) / FFft.Size();
+  for (int32_t k = 0; k <= FFft.Size() / 2; ++k) {
+    FBinHz.push_back(k * binHz);
+    FInverseBinHz.push_back(k > 0 ? 1.0 / (k * binHz) : 0.0);
+  }
 }
 
 std::vector<float> TBandFilterBank::Filter(const TBand& band) const {
-  const int32_t n = FFft.Size();
-  const double binHz = static_cast<double>(FSampleRate) / n;
+  const size_t half = static_cast<size_t>(FFft.Size()) / 2;
+  const TBandShape shape(band);
+  std::vector<double> gains(half + 1);
+  for (size_t k = 1; k <= half; ++k) // a plain loop over arrays, so that it vectorises
+    gains[k] = shape.Magnitude(FBinHz[k], FInverseBinHz[k]);
   std::vector<double> work(FSpectrum);
   work[0] = 0.0;
-  work[1] *= BandMagnitude(band, FSampleRate / 2.0);
-  for (int32_t k = 1; k < n / 2; ++k) {
-    const double gain = BandMagnitude(band, k * binHz);
-    work[2 * static_cast<size_t>(k)] *= gain;
-    work[2 * static_cast<size_t>(k) + 1] *= gain;
+  work[1] *= gains[half];
+  for (size_t k = 1; k < half; ++k) {
+    work[2 * k] *= gains[k];
+    work[2 * k + 1] *= gains[k];
   }
   FFft.Inverse(work.data());
   std::vector<float> filtered(static_cast<size_t>(FLength));

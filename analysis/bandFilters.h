@@ -52,7 +52,9 @@ private:
   int32_t FLength;
   int32_t FSampleRate;
   TFastFourierTransform FFft;
-  std::vector<double> FSpectrum; // packed, as TFastFourierTransform leaves it
+  std::vector<double> FSpectrum;     // packed, as TFastFourierTransform leaves it
+  std::vector<double> FBinHz;        // frequency of bins 0 .. N/2
+  std::vector<double> FInverseBinHz; // its inverse (0 for bin 0)
 };
 
 } // namespace ravelin

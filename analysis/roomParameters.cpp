@@ -17,7 +17,7 @@ constexpr double EnergyMinInrDb = 20.0; // energy ratios and centre time need th
 constexpr double MinBandwidthTime =
     16.0; // bandwidth x decay time below which the filter's own decay biases it
 constexpr int RefineIterations = 3;
-constexpr int32_t MaxFitPoints = 4096; // a fit uses at most about this many evenly spaced samples
+constexpr int32_t MaxFitPoints = 1024; // a fit uses at most about this many evenly spaced samples
 
 // A fit of the backward integral over [TopDb, BottomDb], scaled to 60 dB.
 struct TDecayFit {
@@ -43,42 +43,40 @@ struct TDecayLine {
 // samples up to the truncation point, where the decay line meets the noise,
 // then the line continued as an exponential (the compensation). The total
 // also holds the energy from start (at or before the onset) to the onset,
-// where the zero-phase filter spreads part of the first arrival.
+// where the zero-phase filter spreads part of the first arrival. The sums of
+// squares are formed once; Truncate may be called again with a better line.
 class TBandEnergy {
 public:
-  TBandEnergy(const std::vector<float>& band, int32_t start, int32_t onset, const TDecayLine& line,
-              double noiseDb, int32_t sampleRate) :
-      FRate(sampleRate) {
-    const double crosspoint = onset + (line.OnsetDb - noiseDb) / -line.SlopeDb;
-    const auto end = static_cast<int32_t>(
-        std::clamp<double>(std::round(crosspoint), onset + 1.0, static_cast<double>(band.size())));
-    FRatio = std::pow(10.0, 0.1 * line.SlopeDb);
-    const double level = std::pow(10.0, 0.1 * (line.OnsetDb + line.SlopeDb * (end - onset)));
-    const double tailEnergy = level / (1.0 - FRatio);
-    // The tail's first moment: sum over m >= 0 of (end - onset + m) level r^m.
-    FMoment = tailEnergy * ((end - onset) + FRatio / (1.0 - FRatio));
-    FBackward.assign(static_cast<size_t>(end - onset) + 1, tailEnergy);
-    for (int32_t i = end - 1; i >= onset; --i) {
-      const double sample = band[static_cast<size_t>(i)];
-      FBackward[static_cast<size_t>(i - onset)] =
-          FBackward[static_cast<size_t>(i - onset) + 1] + sample * sample;
-      FMoment += (i - onset) * sample * sample;
+  TBandEnergy(const std::vector<float>& band, int32_t start, int32_t onset, int32_t sampleRate) :
+      FBand(band), FStart(start), FOnset(onset), FRate(sampleRate) {
+    FSquares.assign(band.size() - static_cast<size_t>(onset) + 1, 0.0);
+    for (size_t i = band.size(); i-- > static_cast<size_t>(onset);) {
+      const double sample = band[i];
+      FSquares[i - static_cast<size_t>(onset)] =
+          FSquares[i - static_cast<size_t>(onset) + 1] + sample * sample;
     }
     for (int32_t i = start; i < onset; ++i) {
       const double sample = band[static_cast<size_t>(i)];
       FEarly += sample * sample;
-      FMoment += (i - onset) * sample * sample;
     }
+  }
+
+  void Truncate(const TDecayLine& line, double noiseDb) {
+    const double crosspoint = FOnset + (line.OnsetDb - noiseDb) / -line.SlopeDb;
+    FEnd = static_cast<int32_t>(
+        std::clamp<double>(std::round(crosspoint), FOnset + 1.0, static_cast<double>(FBand.size())));
+    FRatio = std::pow(10.0, 0.1 * line.SlopeDb);
+    FTail = std::pow(10.0, 0.1 * (line.OnsetDb + line.SlopeDb * (FEnd - FOnset))) / (1.0 - FRatio);
   }
 
   // Energy from sample onset + offset on (offset >= 0).
   double From(int32_t offset) const {
-    const auto last = static_cast<int32_t>(FBackward.size()) - 1;
-    if (offset <= last)
-      return FBackward[static_cast<size_t>(offset)];
-    return FBackward.back() * std::pow(FRatio, offset - last);
+    if (offset <= FEnd - FOnset)
+      return Backward(offset);
+    return FTail * std::pow(FRatio, offset - (FEnd - FOnset));
   }
-  double Total() const { return FEarly + FBackward[0]; }
+  double Total() const { return FEarly + Backward(0); }
+
   // The decay line the energy implies: its level at the onset from the total
   // (an exponential's sum is its first term / (1 - ratio)) and the slope of fit.
   std::optional<TDecayLine> Line(const TDecayFit& fit) const {
@@ -88,31 +86,51 @@ public:
     const double slope = -60.0 / (*time * FRate);
     return TDecayLine{PowerDb(Total() * (1.0 - std::pow(10.0, 0.1 * slope))), slope};
   }
-  double CentreTimeMs() const { return 1000.0 * FMoment / Total() / FRate; }
+
+  // First moment of the energy about the onset, the tail's included
+  // (sum over m >= 0 of (end - onset + m) tail r^m (1 - r)).
+  double CentreTimeMs() const {
+    double moment = FTail * ((FEnd - FOnset) + FRatio / (1.0 - FRatio));
+    for (int32_t i = FStart; i < FEnd; ++i) {
+      const double sample = FBand[static_cast<size_t>(i)];
+      moment += (i - FOnset) * sample * sample;
+    }
+    return 1000.0 * moment / Total() / FRate;
+  }
 
   // Decay time of the fit in seconds, or nothing when the integral does not
   // reach its lower end before the truncation point.
   std::optional<double> DecayTime(const TDecayFit& fit) const {
     const double top = Total() * std::pow(10.0, 0.1 * fit.TopDb);
     const double bottom = Total() * std::pow(10.0, 0.1 * fit.BottomDb);
-    const auto first = std::find_if(FBackward.begin(), FBackward.end(), [&](double e) { return e <= top; });
-    const auto last = std::find_if(first, FBackward.end(), [&](double e) { return e < bottom; });
-    if (last == FBackward.end() || last - first < 2)
+    const int32_t count = FEnd - FOnset + 1;
+    int32_t first = 0;
+    while (first < count && Backward(first) > top)
+      ++first;
+    int32_t last = first;
+    while (last < count && Backward(last) >= bottom)
+      ++last;
+    if (last == count || last - first < 2)
       return std::nullopt;
-    const double slope = FitSlope(first - FBackward.begin(), last - FBackward.begin());
+    const double slope = FitSlope(first, last);
     if (!(slope < 0.0))
       return std::nullopt;
     return -60.0 / slope / FRate;
   }
 
 private:
+  // Energy from onset + i on, for i up to the truncation point.
+  double Backward(int32_t i) const {
+    return FSquares[static_cast<size_t>(i)] - FSquares[static_cast<size_t>(FEnd - FOnset)] + FTail;
+  }
+
   // Least-squares slope in dB per sample of the integral's level over [first, last).
-  double FitSlope(std::ptrdiff_t first, std::ptrdiff_t last) const {
-    const std::ptrdiff_t step = std::max<std::ptrdiff_t>(1, (last - first) / MaxFitPoints);
+  double FitSlope(int32_t first, int32_t last) const {
+    const int32_t step = std::max(1, (last - first) / MaxFitPoints);
     double n = 0.0, sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
-    for (std::ptrdiff_t i = first; i < last; i += step) {
-      const double x = static_cast<double>(i - first);
-      const double y = 10.0 * std::log10(FBackward[static_cast<size_t>(i)]);
+    for (int32_t i = first; i < last; i += step) {
+      const double x = i - first;
+      const double y = 10.0 * std::log10(Backward(i));
       n += 1.0;
       sx += x;
       sy += y;
@@ -122,12 +140,15 @@ private:
     return (n * sxy - sx * sy) / (n * sxx - sx * sx);
   }
 
+  const std::vector<float>& FBand;
+  int32_t FStart;
+  int32_t FOnset;
   int32_t FRate;
-  double FRatio = 0.0;           // the late decay's power ratio from one sample to the next
-  double FEarly = 0.0;           // energy ahead of the onset
-  double FMoment = 0.0;          // first moment of the energy about the onset, sample units
-  std::vector<double> FBackward; // energy from onset + i on, up to the truncation point; the
-                                 // last element is the compensation alone
+  std::vector<double> FSquares; // sum of squares from onset + i to the band's end
+  double FEarly = 0.0;          // energy ahead of the onset
+  int32_t FEnd = 0;             // truncation point, exclusive
+  double FRatio = 0.0;          // the line's power ratio from one sample to the next
+  double FTail = 0.0;           // compensation: the energy from FEnd on
 };
 
 int32_t PeakIndex(const std::vector<float>& samples, int32_t from) {
@@ -178,6 +199,7 @@ TBandParameters BandParameters(const std::vector<float>& filtered, const TBand& 
   const double noiseDb = PowerDb(decay.NoiseMeanSquare);
   const int32_t start = std::min(onset, ResponseOnset(filtered.data(), length));
   TDecayLine line{decay.OffsetDb + decay.SlopeDb * onset, decay.SlopeDb};
+  TBandEnergy energy(filtered, start, onset, sampleRate);
   // The late-decay line of the noise search sets the first truncation and
   // compensation; the backward integral's own fit over the widest range the
   // decay supports then refines both.
@@ -185,13 +207,13 @@ TBandParameters BandParameters(const std::vector<float>& filtered, const TBand& 
     const TDecayFit& fit = line.OnsetDb - noiseDb >= RangeMarginDb - T30Fit.BottomDb   ? T30Fit
                            : line.OnsetDb - noiseDb >= RangeMarginDb - T20Fit.BottomDb ? T20Fit
                                                                                        : EdtFit;
-    if (const std::optional<TDecayLine> refined =
-            TBandEnergy(filtered, start, onset, line, noiseDb, sampleRate).Line(fit))
+    energy.Truncate(line, noiseDb);
+    if (const std::optional<TDecayLine> refined = energy.Line(fit))
       line = *refined;
   }
   const double inrDb = line.OnsetDb - noiseDb;
   parameters.InrDb = inrDb;
-  const TBandEnergy energy(filtered, start, onset, line, noiseDb, sampleRate);
+  energy.Truncate(line, noiseDb);
   SetDecayTimes(energy, inrDb, BandwidthHz(band), parameters);
   SetEnergyRatios(energy, inrDb, sampleRate, parameters);
   return parameters;
