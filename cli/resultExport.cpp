@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <system_error>
 
@@ -25,14 +26,35 @@ std::string CurvesName(const std::string& responsePath, std::set<std::string>& u
   return name;
 }
 
+// Opens a report file (not "-", standard output) before the run.
+void OpenReport(const std::string& path, std::ofstream& file) {
+  if (!path.empty() && path != "-") {
+    file.open(path, std::ios::binary | std::ios::trunc);
+    if (!file)
+      throw TRavelinError("cannot create the report '" + path + "'");
+  }
+}
+
+// The report's path as a value of option name: .csv, .json or -.
+std::string ReportPathValue(const std::string& name, TArgumentList& list) {
+  const std::string path = list.Value(name);
+  if (!ReportFormatOf(path))
+    throw TUsageError("invalid value '" + path + "' for " + name + " (a .csv or .json file, or -)");
+  return path;
+}
+
 } // namespace
 
 bool ParseExportOption(const std::string& name, TArgumentList& list, TExportOptions& options) {
   if (name == "--report") {
-    options.ReportPath = list.Value(name);
-    if (!ReportFormatOf(options.ReportPath))
-      throw TUsageError("invalid value '" + options.ReportPath +
-                        "' for --report (a .csv or .json file, or -)");
+    options.ReportPath = ReportPathValue(name, list);
+  } else if (name == "--room-report") {
+    options.RoomReportPath = ReportPathValue(name, list);
+  } else if (name == "--bands") {
+    const std::string value = list.Value(name);
+    if (value != "octave" && value != "third")
+      throw TUsageError("invalid value '" + value + "' for --bands (octave or third)");
+    options.Bands = value == "third" ? TBandWidth::Third : TBandWidth::Octave;
   } else if (name == "--curves") {
     options.CurvesDir = list.Value(name);
   } else if (name == "--smoothing") {
@@ -63,11 +85,8 @@ std::vector<std::vector<float>> ReadResponse(const std::string& path, int32_t& s
 
 TResultExport::TResultExport(TConsoleFrontEnd& console, TExportOptions options) :
     FConsole(console), FOptions(std::move(options)) {
-  if (!FOptions.ReportPath.empty() && FOptions.ReportPath != "-") {
-    FReport.open(FOptions.ReportPath, std::ios::binary | std::ios::trunc);
-    if (!FReport)
-      throw TRavelinError("cannot create the report '" + FOptions.ReportPath + "'");
-  }
+  OpenReport(FOptions.ReportPath, FReport);
+  OpenReport(FOptions.RoomReportPath, FRoomReport);
   if (!FOptions.CurvesDir.empty()) {
     std::error_code error;
     std::filesystem::create_directories(FOptions.CurvesDir, error);
@@ -82,10 +101,27 @@ void TResultExport::FileDone(const TFileResult& result) {
     FRows.insert(FRows.end(), rows.begin(), rows.end());
   } else if (result.Outcome == TFileOutcome::Failed) {
     FRows.push_back(FailedRow(result.RecordingPath, ConsoleText(result.Message)));
+    FRoomRows.push_back({result.RecordingPath, 0, std::nullopt, {ConsoleText(result.Message)}});
   }
   FConsole.FileDone(result);
   if (result.Outcome == TFileOutcome::Processed && !FOptions.CurvesDir.empty())
     WriteCurvesFile(result.OutputPath);
+  if (result.Outcome == TFileOutcome::Processed && !FOptions.RoomReportPath.empty())
+    AddRoomRows(result.OutputPath);
+}
+
+void TResultExport::AddRoomRows(const std::string& responsePath) {
+  try {
+    int32_t sampleRate = 0;
+    std::vector<std::vector<TBandParameters>> channels;
+    for (const std::vector<float>& channel : ReadResponse(responsePath, sampleRate))
+      channels.push_back(
+          RoomParameters(channel.data(), static_cast<int32_t>(channel.size()), sampleRate, FOptions.Bands));
+    const std::vector<TRoomRow> rows = RoomRows(responsePath, channels);
+    FRoomRows.insert(FRoomRows.end(), rows.begin(), rows.end());
+  } catch (const std::exception& error) {
+    FRoomRows.push_back({responsePath, 0, std::nullopt, {error.what()}});
+  }
 }
 
 void TResultExport::WriteCurvesFile(const std::string& responsePath) {
@@ -107,15 +143,23 @@ void TResultExport::WriteCurvesFile(const std::string& responsePath) {
 }
 
 void TResultExport::Finish() {
-  if (FOptions.ReportPath.empty())
+  FinishReport(FOptions.ReportPath, FReport,
+               [this](std::ostream& out, TReportFormat format) { WriteReport(out, FRows, format); });
+  FinishReport(FOptions.RoomReportPath, FRoomReport,
+               [this](std::ostream& out, TReportFormat format) { WriteRoomReport(out, FRoomRows, format); });
+}
+
+void TResultExport::FinishReport(const std::string& path, std::ofstream& file,
+                                 const std::function<void(std::ostream&, TReportFormat)>& write) {
+  if (path.empty())
     return;
-  std::ostream& out = FOptions.ReportPath == "-" ? std::cout : FReport;
-  WriteReport(out, FRows, *ReportFormatOf(FOptions.ReportPath));
+  std::ostream& out = path == "-" ? std::cout : file;
+  write(out, *ReportFormatOf(path));
   out.flush();
-  if (FReport.is_open())
-    FReport.close();
+  if (file.is_open())
+    file.close();
   if (!out)
-    throw TRavelinError("cannot write the report '" + FOptions.ReportPath + "'");
+    throw TRavelinError("cannot write the report '" + path + "'");
 }
 
 } // namespace ravelin

@@ -1,9 +1,11 @@
 // What the deconvolve and analyze commands keep of their results: the report
-// (one row per file and channel, written when the command ends) and a curves
-// file per response. Sits between the batch driver and the console.
+// (one row per file and channel, written when the command ends), the room
+// report (one row per file, channel and band, likewise) and a curves file per
+// response. Sits between the batch driver and the console.
 #pragma once
 
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,16 +13,20 @@
 #include "argumentList.h"
 #include "consoleFrontEnd.h"
 #include "report.h"
+#include "roomParameters.h"
 
 namespace ravelin {
 
 struct TExportOptions {
-  std::string ReportPath; // empty: no report; "-": standard output
-  std::string CurvesDir;  // empty: no curves
-  int Smoothing = 0;      // curves' smoothing, 1/n octave (0: none)
+  std::string ReportPath;                // empty: no report; "-": standard output
+  std::string CurvesDir;                 // empty: no curves
+  int Smoothing = 0;                     // curves' smoothing, 1/n octave (0: none)
+  std::string RoomReportPath;            // empty: no room report; "-": standard output
+  TBandWidth Bands = TBandWidth::Octave; // the room report's bands
 };
 
-// Handles --report, --curves and --smoothing; false for any other option.
+// Handles --report, --curves, --smoothing, --room-report and --bands; false
+// for any other option.
 bool ParseExportOption(const std::string& name, TArgumentList& list, TExportOptions& options);
 
 // The planar channels of an audio file (any file the reader reads).
@@ -49,11 +55,16 @@ public:
 
 private:
   void WriteCurvesFile(const std::string& responsePath);
+  void AddRoomRows(const std::string& responsePath);
+  void FinishReport(const std::string& path, std::ofstream& file,
+                    const std::function<void(std::ostream&, TReportFormat)>& write);
 
   TConsoleFrontEnd& FConsole;
   TExportOptions FOptions;
   std::ofstream FReport;
   std::vector<TReportRow> FRows;
+  std::ofstream FRoomReport;
+  std::vector<TRoomRow> FRoomRows;
   std::set<std::string> FCurvesNames; // written by this command
 };
 
