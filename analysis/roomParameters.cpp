@@ -51,12 +51,12 @@ public:
       FBand(band), FStart(start), FOnset(onset), FRate(sampleRate) {
     FSquares.assign(band.size() - static_cast<size_t>(onset) + 1, 0.0);
     for (size_t i = band.size(); i-- > static_cast<size_t>(onset);) {
-      const double sample = band[i];
+      const auto sample = static_cast<double>(band[i]);
       FSquares[i - static_cast<size_t>(onset)] =
           FSquares[i - static_cast<size_t>(onset) + 1] + sample * sample;
     }
     for (int32_t i = start; i < onset; ++i) {
-      const double sample = band[static_cast<size_t>(i)];
+      const auto sample = static_cast<double>(band[static_cast<size_t>(i)]);
       FEarly += sample * sample;
     }
   }
@@ -92,7 +92,7 @@ public:
   double CentreTimeMs() const {
     double moment = FTail * ((FEnd - FOnset) + FRatio / (1.0 - FRatio));
     for (int32_t i = FStart; i < FEnd; ++i) {
-      const double sample = FBand[static_cast<size_t>(i)];
+      const auto sample = static_cast<double>(FBand[static_cast<size_t>(i)]);
       moment += (i - FOnset) * sample * sample;
     }
     return 1000.0 * moment / Total() / FRate;
