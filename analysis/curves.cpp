@@ -107,9 +107,14 @@ void AddFrequencyCurves(const TSpectra& spectra, int32_t peak, int smoothing, TR
   }
 }
 
+// The backward integral runs from where the decay meets the noise (Lundeby's
+// truncation), so that the noise after it does not bend the curve flat; it
+// has no level beyond that point.
 void AddTimeCurves(const float* response, int32_t length, int32_t sampleRate, TResponseCurves& curves) {
+  const int32_t end =
+      std::clamp(AnalyzeResponse(response, length, {sampleRate, 0, 0}).DecayEndIndex + 1, 1, length);
   std::vector<double> backward(static_cast<size_t>(length) + 1, 0.0);
-  for (int32_t i = length - 1; i >= 0; --i)
+  for (int32_t i = end - 1; i >= 0; --i)
     backward[static_cast<size_t>(i)] = backward[static_cast<size_t>(i) + 1] +
                                        static_cast<double>(response[i]) * static_cast<double>(response[i]);
   const int32_t step = (length + MaxTimePoints - 1) / MaxTimePoints;

@@ -28,8 +28,9 @@ struct TResponseCurves {
   std::vector<double> FrequencyHz, MagnitudeDb, PhaseDeg, GroupDelayMs;
   // Over time, in blocks of equal length (at most MaxTimePoints): the
   // energy-time curve (dB re full scale, the block's largest squared sample)
-  // and the backward integral of the squared response (dB re its total), both
-  // at the block's first sample.
+  // and the backward integral of the squared response up to where its decay
+  // meets the noise (dB re its total; no level after that point), both at the
+  // block's first sample.
   std::vector<double> TimeMs, EtcDb, SchroederDb;
 };
 inline constexpr int32_t MaxTimePoints = 10000;

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <complex>
 #include <numbers>
 #include <random>
 #include <sstream>
 
 #include "curves.h"
+#include "figures.h"
 #include "reportParser.h"
 
 namespace {
@@ -81,14 +83,44 @@ TEST(Curves, TimeCurvesOfAnExponentialDecay) {
   const ravelin::TResponseCurves curves = ravelin::ResponseCurves(response.data(), length, 1000, 0);
   ASSERT_EQ(curves.TimeMs.size(), 8334u);
   const double perSample = 20.0 * std::log10(r);
+  // The backward integral ends where the decay meets the floor of float's
+  // rounding: beyond it there is no level.
+  const double end = ravelin::AnalyzeResponse(response.data(), length, {1000, 0, 0}).DecayEndIndex + 1;
+  ASSERT_GT(end, 15000);
   for (size_t i = 0; i < curves.TimeMs.size(); i += 1000) {
     const double n = curves.TimeMs[i]; // 1 ms a sample
     EXPECT_DOUBLE_EQ(n, 3.0 * static_cast<double>(i));
     EXPECT_NEAR(curves.EtcDb[i], perSample * n, 1e-4);
-    const double tail = 1.0 - std::pow(r, 2.0 * (length - n)); // the integral's finite end
+    if (n >= end) {
+      EXPECT_EQ(curves.SchroederDb[i], -400.0);
+      continue;
+    }
+    const double tail = 1.0 - std::pow(r, 2.0 * (end - n)); // the integral's finite end
     EXPECT_NEAR(curves.SchroederDb[i],
-                perSample * n + 10.0 * std::log10(tail / (1.0 - std::pow(r, 2.0 * length))), 1e-4);
+                perSample * n + 10.0 * std::log10(tail / (1.0 - std::pow(r, 2.0 * end))), 1e-4);
   }
+}
+
+// Noise after the decay does not bend the backward integral flat.
+TEST(Curves, TheBackwardIntegralIgnoresTheNoiseAfterTheDecay) {
+  const double r = std::pow(10.0, -60.0 / 20.0 / 10000.0); // -60 dB after 10000 samples
+  const int32_t length = 48000;
+  std::vector<float> response(static_cast<size_t>(length));
+  uint32_t state = 1;
+  for (int32_t i = 0; i < length; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const double noise = (static_cast<double>(state >> 8) / 16777216.0 - 0.5) * 2e-3 * std::sqrt(3.0);
+    response[static_cast<size_t>(i)] = static_cast<float>(std::pow(r, i) * (i % 2 == 0 ? 1.0 : -1.0) + noise);
+  }
+  const ravelin::TResponseCurves curves = ravelin::ResponseCurves(response.data(), length, 1000, 0);
+  const double end = ravelin::AnalyzeResponse(response.data(), length, {1000, 0, 0}).DecayEndIndex + 1;
+  ASSERT_GT(end, 8000);
+  ASSERT_LT(end, 14000);
+  const size_t i = static_cast<size_t>(0.7 * end / 5.0); // 5 samples a block
+  const double n = curves.TimeMs[i];
+  const double decay = 20.0 * std::log10(r) * n + 10.0 * std::log10((1.0 - std::pow(r, 2.0 * (end - n))) /
+                                                                    (1.0 - std::pow(r, 2.0 * end)));
+  EXPECT_NEAR(curves.SchroederDb[i], decay, 1.5);
 }
 
 TEST(Curves, CsvHoldsEveryCurveOfEveryChannel) {
