@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <tuple>
 
 #include "decayEnd.h"
 #include "table.h"
@@ -17,7 +18,8 @@ constexpr double EnergyMinInrDb = 20.0; // energy ratios and centre time need th
 constexpr double MinBandwidthTime =
     16.0; // bandwidth x decay time below which the filter's own decay biases it
 constexpr int RefineIterations = 3;
-constexpr int32_t MaxFitPoints = 1024; // a fit uses at most about this many evenly spaced samples
+constexpr int32_t MaxFitPoints = 1024;   // a fit uses at most about this many evenly spaced samples
+constexpr int32_t MaxDecayPoints = 2048; // points of a band's backward integral for plots
 
 // A fit of the backward integral over [TopDb, BottomDb], scaled to 60 dB.
 struct TDecayFit {
@@ -32,6 +34,15 @@ constexpr TDecayFit T30Fit{"T30", -5.0, -35.0};
 double PowerDb(double power) {
   return power > 0.0 ? std::max(SilentDbfs, 10.0 * std::log10(power)) : SilentDbfs;
 }
+
+// A least-squares line through the integral's level in dB over samples
+// [First, Last) from the onset.
+struct TLineFit {
+  int32_t First = 0;
+  int32_t Last = 0;
+  double StartDb = 0.0; // at First
+  double SlopeDb = 0.0; // per sample
+};
 
 // The band's decay as a line in dB: its mean square at the onset and its slope.
 struct TDecayLine {
@@ -76,6 +87,8 @@ public:
     return FTail * std::pow(FRatio, offset - (FEnd - FOnset));
   }
   double Total() const { return FEarly + Backward(0); }
+  // Samples from the onset to the truncation point.
+  int32_t Span() const { return FEnd - FOnset; }
 
   // The decay line the energy implies: its level at the onset from the total
   // (an exponential's sum is its first term / (1 - ratio)) and the slope of fit.
@@ -101,6 +114,14 @@ public:
   // Decay time of the fit in seconds, or nothing when the integral does not
   // reach its lower end before the truncation point.
   std::optional<double> DecayTime(const TDecayFit& fit) const {
+    const std::optional<TLineFit> line = Fit(fit);
+    if (!line)
+      return std::nullopt;
+    return -60.0 / line->SlopeDb / FRate;
+  }
+
+  // The fit's line, or nothing as for DecayTime.
+  std::optional<TLineFit> Fit(const TDecayFit& fit) const {
     const double top = Total() * std::pow(10.0, 0.1 * fit.TopDb);
     const double bottom = Total() * std::pow(10.0, 0.1 * fit.BottomDb);
     const int32_t count = FEnd - FOnset + 1;
@@ -112,10 +133,20 @@ public:
       ++last;
     if (last == count || last - first < 2)
       return std::nullopt;
-    const double slope = FitSlope(first, last);
-    if (!(slope < 0.0))
+    const TLineFit line = FitLine(first, last);
+    if (!(line.SlopeDb < 0.0))
       return std::nullopt;
-    return -60.0 / slope / FRate;
+    return line;
+  }
+
+  // The integral's level in dB re the total from the onset to the truncation
+  // point, every step samples.
+  std::vector<float> LevelsDb(int32_t step) const {
+    std::vector<float> levels;
+    const double totalDb = 10.0 * std::log10(Total());
+    for (int32_t i = 0; i <= FEnd - FOnset; i += step)
+      levels.push_back(static_cast<float>(10.0 * std::log10(Backward(i)) - totalDb));
+    return levels;
   }
 
 private:
@@ -124,8 +155,8 @@ private:
     return FSquares[static_cast<size_t>(i)] - FSquares[static_cast<size_t>(FEnd - FOnset)] + FTail;
   }
 
-  // Least-squares slope in dB per sample of the integral's level over [first, last).
-  double FitSlope(int32_t first, int32_t last) const {
+  // Least-squares line of the integral's level over [first, last).
+  TLineFit FitLine(int32_t first, int32_t last) const {
     const int32_t step = std::max(1, (last - first) / MaxFitPoints);
     double n = 0.0, sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
     for (int32_t i = first; i < last; i += step) {
@@ -137,7 +168,8 @@ private:
       sxx += x * x;
       sxy += x * y;
     }
-    return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    return {first, last, (sy - slope * sx) / n, slope};
   }
 
   const std::vector<float>& FBand;
@@ -186,8 +218,30 @@ void SetEnergyRatios(const TBandEnergy& energy, double inrDb, int32_t sampleRate
   band.TsMs = energy.CentreTimeMs();
 }
 
+// The integral the decay times were fitted to, with the lines of those given.
+TBandDecay BandDecay(const TBandEnergy& energy, const TBandParameters& band, int32_t sampleRate) {
+  TBandDecay decay;
+  const int32_t step = std::max(1, energy.Span() / MaxDecayPoints);
+  decay.StepS = static_cast<double>(step) / sampleRate;
+  decay.LevelDb = energy.LevelsDb(step);
+  const double totalDb = 10.0 * std::log10(energy.Total());
+  const std::tuple<const TDecayFit*, const std::optional<double>*, std::optional<TFittedLine>*> fits[] = {
+      {&EdtFit, &band.EdtS, &decay.Edt},
+      {&T20Fit, &band.T20S, &decay.T20},
+      {&T30Fit, &band.T30S, &decay.T30}};
+  for (const auto& [fit, value, line] : fits) {
+    const std::optional<TLineFit> fitted = *value ? energy.Fit(*fit) : std::nullopt;
+    if (fitted)
+      *line = TFittedLine{static_cast<double>(fitted->First) / sampleRate, fitted->StartDb - totalDb,
+                          static_cast<double>(fitted->Last - 1) / sampleRate,
+                          fitted->StartDb + fitted->SlopeDb * (fitted->Last - 1 - fitted->First) - totalDb};
+  }
+  return decay;
+}
+
+// The band's parameters, and its decay when one is asked for.
 TBandParameters BandParameters(const std::vector<float>& filtered, const TBand& band, int32_t onset,
-                               int32_t sampleRate) {
+                               int32_t sampleRate, TBandDecay* plotted) {
   TBandParameters parameters;
   parameters.BandHz = band.NominalHz;
   const int32_t length = static_cast<int32_t>(filtered.size());
@@ -216,7 +270,20 @@ TBandParameters BandParameters(const std::vector<float>& filtered, const TBand& 
   energy.Truncate(line, noiseDb);
   SetDecayTimes(energy, inrDb, BandwidthHz(band), parameters);
   SetEnergyRatios(energy, inrDb, sampleRate, parameters);
+  if (plotted)
+    *plotted = BandDecay(energy, parameters, sampleRate);
   return parameters;
+}
+
+// Calls each(filtered, band, onset) for every band of width.
+template <typename TEach>
+void ForEachBand(const float* response, int32_t length, int32_t sampleRate, TBandWidth width, TEach each) {
+  if (length <= 0 || sampleRate <= 0)
+    return;
+  const int32_t onset = ResponseOnset(response, length);
+  const TBandFilterBank bank(response, length, sampleRate);
+  for (const TBand& band : AnalysisBands(width, sampleRate))
+    each(bank.Filter(band), band, onset);
 }
 
 std::vector<TTableCell> RoomCells(const TRoomRow& row) {
@@ -257,12 +324,22 @@ int32_t ResponseOnset(const float* response, int32_t length) {
 std::vector<TBandParameters> RoomParameters(const float* response, int32_t length, int32_t sampleRate,
                                             TBandWidth width) {
   std::vector<TBandParameters> bands;
-  if (length <= 0 || sampleRate <= 0)
-    return bands;
-  const int32_t onset = ResponseOnset(response, length);
-  const TBandFilterBank bank(response, length, sampleRate);
-  for (const TBand& band : AnalysisBands(width, sampleRate))
-    bands.push_back(BandParameters(bank.Filter(band), band, onset, sampleRate));
+  ForEachBand(response, length, sampleRate, width,
+              [&](const std::vector<float>& filtered, const TBand& band, int32_t onset) {
+                bands.push_back(BandParameters(filtered, band, onset, sampleRate, nullptr));
+              });
+  return bands;
+}
+
+std::vector<TBandAnalysis> RoomAnalysis(const float* response, int32_t length, int32_t sampleRate,
+                                        TBandWidth width) {
+  std::vector<TBandAnalysis> bands;
+  ForEachBand(response, length, sampleRate, width,
+              [&](const std::vector<float>& filtered, const TBand& band, int32_t onset) {
+                TBandAnalysis analysis;
+                analysis.Parameters = BandParameters(filtered, band, onset, sampleRate, &analysis.Decay);
+                bands.push_back(std::move(analysis));
+              });
   return bands;
 }
 

@@ -40,6 +40,31 @@ int32_t ResponseOnset(const float* response, int32_t length);
 std::vector<TBandParameters> RoomParameters(const float* response, int32_t length, int32_t sampleRate,
                                             TBandWidth width);
 
+// A fitted decay line, by its ends: time in s from the onset, level in dB re
+// the band's total energy.
+struct TFittedLine {
+  double StartS = 0.0;
+  double StartDb = 0.0;
+  double EndS = 0.0;
+  double EndDb = 0.0;
+};
+
+// The backward integral the band's decay times were fitted to, for plots.
+struct TBandDecay {
+  double StepS = 0.0;                       // between points; the first lies at the onset
+  std::vector<float> LevelDb;               // dB re the band's total energy, up to the truncation point
+  std::optional<TFittedLine> Edt, T20, T30; // where the decay time is given
+};
+
+struct TBandAnalysis {
+  TBandParameters Parameters;
+  TBandDecay Decay;
+};
+
+// RoomParameters with each band's decay.
+std::vector<TBandAnalysis> RoomAnalysis(const float* response, int32_t length, int32_t sampleRate,
+                                        TBandWidth width);
+
 // A row of the room report: a band of one file's channel, or a failed file.
 struct TRoomRow {
   std::string File;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 #include <QComboBox>
 #include <QFile>
@@ -106,7 +107,8 @@ TAxisRange Union(TAxisRange a, TAxisRange b) {
 TFormResults::TFormResults(QWidget* parent) :
     QWidget(parent, Qt::Window), Table(new QTableWidget(0, ColumnCount, this)),
     ComboChannel(new QComboBox(this)), ComboSmoothing(new QComboBox(this)), Tabs(new QTabWidget(this)),
-    LabelStatus(new QLabel(this)), ButtonSavePlot(new QPushButton(tr("Save &plot..."), this)),
+    Room(new TRoomPanel(Tabs)), LabelStatus(new QLabel(this)),
+    ButtonSavePlot(new QPushButton(tr("Save &plot..."), this)),
     ButtonSaveCurves(new QPushButton(tr("Save &curves..."), this)),
     ButtonSaveTable(new QPushButton(tr("Save &table..."), this)) {
   setWindowTitle(tr("Quorvant Ravelin - Results"));
@@ -117,6 +119,9 @@ TFormResults::TFormResults(QWidget* parent) :
     UpdatePlots();
   });
   connect(ComboSmoothing, &QComboBox::currentIndexChanged, this, &TFormResults::UpdatePlots);
+  connect(Tabs, &QTabWidget::currentChanged, this, &TFormResults::UpdateRoom);
+  connect(Room->ButtonSave, &QPushButton::clicked, this,
+          [this] { RunGuarded(this, [this] { SaveRoomTable(); }); });
   connect(ButtonSavePlot, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { SavePlot(); }); });
   connect(ButtonSaveCurves, &QPushButton::clicked, this,
           [this] { RunGuarded(this, [this] { SaveCurves(); }); });
@@ -145,6 +150,7 @@ void TFormResults::BuildLayout() {
                                                 {TPlotKind::GroupDelay, tr("Group delay")}};
   for (const auto& [kind, title] : tabs)
     Tabs->addTab(new TPlotView(Tabs), title);
+  Tabs->addTab(Room, tr("Room"));
   Plot(TPlotKind::Impulse)->SetAxes(tr("Time (ms)"), TAxisScale::Linear, tr("Amplitude"));
   Plot(TPlotKind::Etc)->SetAxes(tr("Time (ms)"), TAxisScale::Linear, tr("Level (dBFS)"));
   Plot(TPlotKind::Magnitude)->SetAxes(tr("Frequency (Hz)"), TAxisScale::Log, tr("Magnitude (dB)"));
@@ -171,6 +177,8 @@ void TFormResults::BuildLayout() {
 }
 
 TPlotView* TFormResults::Plot(TPlotKind kind) const {
+  if (kind == TPlotKind::Room)
+    return Room->Plot;
   return static_cast<TPlotView*>(Tabs->widget(static_cast<int>(kind)));
 }
 
@@ -182,6 +190,7 @@ void TFormResults::BeginRun() {
   Table->setRowCount(0);
   FRows.clear();
   FPlots.clear();
+  Room->Forget();
   UpdatePlots();
 }
 
@@ -327,6 +336,26 @@ void TFormResults::UpdatePlots() {
   ShowCurves(TPlotKind::Phase, std::move(phase), audible, {-190.0, 190.0});
   const double margin = 0.1 * (delays.High - delays.Low) + 0.1;
   ShowCurves(TPlotKind::GroupDelay, std::move(delay), audible, {delays.Low - margin, delays.High + margin});
+  UpdateRoom();
+}
+
+void TFormResults::UpdateRoom() {
+  if (Tabs->currentWidget() != Room)
+    return;
+  const std::vector<const TRow*> rows = SelectedRows();
+  if (rows.empty()) {
+    Room->Clear();
+    return;
+  }
+  const TRow& row = *rows.front();
+  try {
+    const TChannelPlot& plot = PlotOf(row, SmoothingFractions[ComboSmoothing->currentIndex()]);
+    Room->Show(row.Name, row.OutputPath, row.Channel, plot.Impulse,
+               static_cast<int32_t>(std::lround(1000.0 / plot.MsPerSample)));
+  } catch (const std::exception& error) {
+    Room->Clear();
+    LabelStatus->setText(row.Name + QStringLiteral(": ") + QString::fromUtf8(error.what()));
+  }
 }
 
 void TFormResults::ShowCurves(TPlotKind kind, std::vector<TPlotSeries> series, TAxisRange x, TAxisRange y) {
@@ -361,7 +390,8 @@ bool TFormResults::SaveCurves() {
   QTextStream out(&file);
   out << "series,x,y\n";
   for (const TPlotSeries& series : Plot(CurrentPlot())->Series()) {
-    const QString name = CsvField(series.Name + (series.InLegend ? QString() : tr(" (Schroeder)")));
+    const bool schroeder = CurrentPlot() == TPlotKind::Etc && !series.InLegend;
+    const QString name = CsvField(series.Name + (schroeder ? tr(" (Schroeder)") : QString()));
     for (size_t i = 0; i < series.Y->size(); ++i)
       out << name << ',' << SeriesX(series, static_cast<int64_t>(i)) << ',' << (*series.Y)[i] << '\n';
   }
@@ -384,6 +414,18 @@ bool TFormResults::SaveTable() {
   }
   out.flush();
   return file.error() == QFileDevice::NoError;
+}
+
+bool TFormResults::SaveRoomTable() {
+  const QString path =
+      AskSavePath(tr("Save the room table"), tr("CSV files (*.csv)|*.csv"), QStringLiteral("csv"));
+  std::ostringstream table;
+  QFile file(path);
+  if (path.isEmpty() || !Room->WriteTable(table) ||
+      !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    return false;
+  const std::string text = table.str();
+  return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
 }
 
 } // namespace ravelin

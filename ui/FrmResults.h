@@ -5,7 +5,8 @@
 // energy-time curve with its noise floor and decay end, the magnitude
 // response with a smoothing choice, phase and group delay. Several selected
 // rows overlay their curves with a legend. The plot, its curves and the table
-// can be saved.
+// can be saved. The room tab shows the room parameters of the first selected
+// row, computed while the tab is shown.
 #pragma once
 
 #include <map>
@@ -17,6 +18,7 @@
 #include <QWidget>
 
 #include "PlotView.h"
+#include "RoomPanel.h"
 #include "frontEnd.h"
 
 class QComboBox;
@@ -27,7 +29,7 @@ class QTableWidget;
 
 namespace ravelin {
 
-enum class TPlotKind { Impulse, Etc, Magnitude, Phase, GroupDelay };
+enum class TPlotKind { Impulse, Etc, Magnitude, Phase, GroupDelay, Room };
 
 class TFormResults final : public QWidget {
   Q_OBJECT
@@ -48,6 +50,8 @@ public:
   bool SavePlot();
   bool SaveCurves();
   bool SaveTable();
+  // The room tab's table as the room report's CSV.
+  bool SaveRoomTable();
 
   TPlotView* Plot(TPlotKind kind) const;
   TPlotKind CurrentPlot() const;
@@ -56,6 +60,7 @@ public:
   QComboBox* const ComboChannel;   // "All channels", then "Channel 1" ...
   QComboBox* const ComboSmoothing; // none, 1/1 ... 1/48 octave
   QTabWidget* const Tabs;
+  TRoomPanel* const Room;    // the last tab
   QLabel* const LabelStatus; // why a selected row cannot be plotted
   QPushButton* const ButtonSavePlot;
   QPushButton* const ButtonSaveCurves;
@@ -84,6 +89,8 @@ private:
   std::vector<const TRow*> SelectedRows() const;
   const TChannelPlot& PlotOf(const TRow& row, int smoothing);
   void UpdatePlots();
+  // The room tab, while it is shown.
+  void UpdateRoom();
   void ShowCurves(TPlotKind kind, std::vector<TPlotSeries> series, TAxisRange x, TAxisRange y);
   QString AskSavePath(const QString& title, const QString& filter, const QString& suffix);
 

@@ -2,8 +2,8 @@
 // on the window's thread while the run waits, Cancel between files, the
 // window going away during a run; the results table filled as files finish,
 // overlaid plots of the selected rows with the known delays of synthetic
-// measurements, the exports, and the plot's envelope keeping a one-sample
-// spike among ten million samples.
+// measurements, the exports, the room tab's decay time of decaying noise,
+// and the plot's envelope keeping a one-sample spike among ten million samples.
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <random>
 #include <thread>
 
 #include "FrmMain.h"
@@ -24,6 +25,7 @@
 #include "PlotView.h"
 #include "UiTestSupport.h"
 #include "engineTestSupport.h"
+#include "roomParameters.h"
 
 using namespace ravelin;
 using namespace ravelin::test;
@@ -31,6 +33,7 @@ using namespace ravelin::test;
 namespace {
 
 constexpr int32_t Rate = 8000;
+constexpr double RoomT = 0.4; // s, of the decaying noise
 
 // A recording of the tone through a delay of delay samples at gain.
 void WriteMeasurement(const std::string& path, const std::vector<float>& tone, size_t delay, double gain) {
@@ -67,6 +70,12 @@ private slots:
     const std::vector<float> tone = test::MakeTestTone(in + "tone.wav", Rate, 4000);
     WriteMeasurement(in + "near.wav", tone, 40, 0.5); // 5 ms, -6.02 dB
     WriteMeasurement(in + "far.wav", tone, 80, 0.25); // 10 ms, -12.04 dB
+    std::mt19937 random(7);
+    std::normal_distribution<double> gauss(0.0, 0.1);
+    std::vector<double> room(Rate);
+    for (size_t i = 40; i < room.size(); ++i)
+      room[i] = gauss(random) * std::pow(10.0, -3.0 * static_cast<double>(i - 40) / (RoomT * Rate));
+    test::WriteFloatWav(in + "room.wav", {test::Convolve(tone, room, tone.size() + Rate)}, Rate);
     test::WriteTextFile(in + "bad.wav", "this is not a recording");
   }
 
@@ -168,6 +177,47 @@ private slots:
         curves.contains(QStringLiteral("near.wav ch 1,5,%1").arg(static_cast<double>((*impulses[0].Y)[40]))));
     QVERIFY(results.SavePlot());
     QVERIFY(!QImage(Out->filePath(QStringLiteral("plot.png"))).isNull());
+  }
+
+  // Computed once the tab is shown: T30 of the 1 kHz octave within 5 %, its
+  // fitted line over -5 to -35 dB of the backward integral; thirds on request;
+  // the table exported as the room report.
+  void TheRoomTabShowsTheBandsDecay() {
+    TFormMain form;
+    Prepare(form, {"room.wav"});
+    QVERIFY(ProcessAndWait(form));
+    TFormResults& results = *form.Results();
+    results.Table->selectRow(0);
+    const QTableWidget& bands = *results.Room->Table;
+    QCOMPARE(bands.rowCount(), 0);
+    results.Tabs->setCurrentWidget(results.Room);
+    QCOMPARE(static_cast<size_t>(bands.rowCount()), AnalysisBands(TBandWidth::Octave, Rate).size());
+    const auto rowOf = [&bands](double hz) {
+      for (int r = 0; r < bands.rowCount(); ++r)
+        if (bands.item(r, TRoomPanel::ColBand)->data(Qt::DisplayRole).toDouble() == hz)
+          return r;
+      return -1;
+    };
+    const double t30 = bands.item(rowOf(1000.0), TRoomPanel::ColT30)->data(Qt::DisplayRole).toDouble();
+    QVERIFY2(std::abs(t30 - RoomT) <= 0.05 * RoomT, qPrintable(QString::number(t30)));
+    bool line = false;
+    for (const TPlotSeries& series : results.Plot(TPlotKind::Room)->Series()) {
+      if (series.Name == QStringLiteral("1 kHz T30 fit")) {
+        line = std::abs((*series.Y)[0] + 5.0f) < 1.0f && std::abs((*series.Y)[1] + 35.0f) < 1.0f &&
+               std::abs((series.X->back() - series.X->front()) / 1000.0 - RoomT / 2.0) < 0.05 * RoomT;
+      }
+    }
+    QVERIFY(line);
+    results.Room->ComboBands->setCurrentIndex(1);
+    const auto thirds = static_cast<qsizetype>(AnalysisBands(TBandWidth::Third, Rate).size());
+    QCOMPARE(bands.rowCount(), thirds);
+    QVERIFY(rowOf(1000.0) >= 0);
+    Scripted->FileAnswers << QStringList{Out->filePath(QStringLiteral("room.csv"))};
+    QVERIFY(results.SaveRoomTable());
+    const QStringList table = ReadLines(Out->filePath(QStringLiteral("room.csv")));
+    QCOMPARE(table.size(), thirds + 1);
+    QCOMPARE(table[0], QLatin1String(RoomReportHeader));
+    QVERIFY(table[1].startsWith(QStringLiteral("room.wav,1,50,")));
   }
 
   void TheEnvelopeKeepsASingleSampleSpike() {
