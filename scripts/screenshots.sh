@@ -3,8 +3,9 @@
 # example list of recordings) and saves their pictures into docs/ (or the
 # folder given): main-window.png at the minimum size 556 x 463,
 # main-window-large.png, tone-generator.png, progress.png, about.png, and
-# results-magnitude.png, results-etc.png and results-impulse.png (the results
-# window after a run over two synthetic measurements).
+# results-magnitude.png, results-etc.png, results-impulse.png and
+# results-room.png (the results window after a run over two synthetic
+# measurements).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --gui

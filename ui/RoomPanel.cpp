@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr size_t MaxCachedAnalyses = 16;
 constexpr double LowestShownDb = -80.0;
+constexpr int MaxTableWidth = 640; // pixels
 
 // A cell holding value rounded to decimals (a number, so that it sorts), or nothing.
 QTableWidgetItem* NumberItem(const std::optional<double>& value, int decimals) {
@@ -43,7 +45,7 @@ QString BandName(double hz) {
 TPlotSeries FittedLine(const QString& name, const TFittedLine& line, const QColor& colour) {
   TPlotSeries series;
   series.Name = name;
-  series.Color = colour;
+  series.Color = colour.darker(170); // apart from the curve it lies on
   series.Y = std::make_shared<const std::vector<float>>(
       std::vector<float>{static_cast<float>(line.StartDb), static_cast<float>(line.EndDb)});
   series.X =
@@ -157,6 +159,12 @@ void TRoomPanel::FillTable() {
     for (int column = 0; column < ColumnCount; ++column)
       Table->item(r, column)->setToolTip(warnings.join(QLatin1Char('\n')));
   }
+  Table->resizeColumnsToContents();
+  // The values whole beside the plot; the warnings scroll (and are tooltips).
+  int width = 2 * Table->frameWidth() + Table->verticalScrollBar()->sizeHint().width();
+  for (int column = 0; column < ColWarnings; ++column)
+    width += Table->columnWidth(column);
+  Table->setMinimumWidth(std::min(width, MaxTableWidth));
   UpdatePlot();
 }
 

@@ -1,9 +1,10 @@
 // Documentation aid (not part of the program): shows the main window with a
 // list of recordings, the test tone generator and the progress dialog, and
-// the results window after a real run over two synthetic measurements, and
-// saves a picture of each into the folder given as the argument. Settings go
-// to a temporary folder, so the user's own are neither read nor changed.
+// the results window after a real run over two synthetic measurements (and
+// its room tab for one of them), and saves a picture of each into the folder given as the argument. Settings
+// go to a temporary folder, so the user's own are neither read nor changed.
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -27,6 +28,7 @@
 #include "FrmProgress.h"
 #include "FrmResults.h"
 #include "FrmTTGen.h"
+#include "RoomPanel.h"
 #include "fft.h"
 #include "sweep.h"
 #include "wavReader.h"
@@ -132,7 +134,8 @@ std::vector<std::string> WriteMeasurements(const std::string& folder) {
 }
 
 // Runs the window over the measurements and saves the results window with
-// both seats selected, on three of its plots.
+// both seats selected, on three of its plots, and with the first seat on the
+// room tab.
 bool SaveResults(const QDir& out) {
   QTemporaryDir folder;
   const std::string in = folder.path().toStdString() + "/";
@@ -155,6 +158,12 @@ bool SaveResults(const QDir& out) {
     results.Tabs->setCurrentIndex(static_cast<int>(kind));
     ok &= Save(results, out.filePath(QLatin1String(name)));
   }
+  results.Table->selectRow(0);
+  results.Tabs->setCurrentWidget(results.Room);
+  for (const int band : {1, 4, 6}) // 125 Hz, 1 kHz, 4 kHz
+    results.Room->Table->selectionModel()->select(results.Room->Table->model()->index(band, 0),
+                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  ok &= Save(results, out.filePath(QStringLiteral("results-room.png")));
   return ok;
 }
 
