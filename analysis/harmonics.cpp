@@ -18,33 +18,10 @@ namespace {
 
 constexpr int GridPerOctave = 24;
 
-// One order's window [Begin, End) and its time zero, as sample offsets from
-// the linear response's time zero, negative ahead of it.
-struct TWindow {
-  int64_t Begin = 0;
-  int64_t End = 0;
-  int64_t Zero = 0;
-};
-
-// Windows of the linear response (index 0) and orders 2 .. maxOrder (index
-// k - 1), each reaching half-way to its neighbours; the linear one as far
-// after time zero as before it.
-std::vector<TWindow> OrderWindows(const TSweepParameters& sweep, int maxOrder, int32_t sampleRate) {
-  std::vector<int64_t> advance; // advance[k - 1]: order k's advance in samples, k = 1 .. maxOrder + 1
-  for (int k = 1; k <= maxOrder + 1; ++k)
-    advance.push_back(std::llround(HarmonicAdvanceS(sweep, k) * sampleRate));
-  std::vector<TWindow> windows{{-advance[1] / 2, advance[1] / 2, 0}};
-  for (int k = 2; k <= maxOrder; ++k) {
-    const auto i = static_cast<size_t>(k - 1);
-    windows.push_back({-(advance[i] + advance[i + 1]) / 2, -(advance[i - 1] + advance[i]) / 2, -advance[i]});
-  }
-  return windows;
-}
-
 // Power spectrum (bins 0 .. M/2) of the circular response's samples
 // zeroIndex + [Begin, End), zero-padded to the transform's size M.
-std::vector<double> WindowPower(const double* full, int32_t size, int32_t zeroIndex, const TWindow& window,
-                                const TFastFourierTransform& fft) {
+std::vector<double> WindowPower(const double* full, int32_t size, int32_t zeroIndex,
+                                const THarmonicWindow& window, const TFastFourierTransform& fft) {
   std::vector<double> work(static_cast<size_t>(fft.Size()), 0.0);
   for (int64_t j = window.Begin; j < window.End; ++j) {
     const int64_t index = ((zeroIndex + j) % size + size) % size;
@@ -63,7 +40,7 @@ std::vector<double> WindowPower(const double* full, int32_t size, int32_t zeroIn
 // Samples from the linear response's peak to where its decay meets the noise,
 // over the time from zero to twice the space between the linear response and
 // order 2 (the widest space between orders).
-int64_t LinearDecaySamples(const double* full, int32_t size, int32_t zeroIndex, const TWindow& second,
+int64_t LinearDecaySamples(const double* full, int32_t size, int32_t zeroIndex, const THarmonicWindow& second,
                            int32_t sampleRate) {
   std::vector<float> linear(static_cast<size_t>(2 * (second.End - second.Zero)));
   for (size_t j = 0; j < linear.size(); ++j)
@@ -85,7 +62,8 @@ std::string OverlapText(int order, double decayMs, double spaceMs) {
 // Each order's response must decay within its window, before the next lower
 // order's window begins; the linear response's decay stands for all orders.
 void AddOverlapWarning(const double* full, int32_t size, int32_t zeroIndex,
-                       const std::vector<TWindow>& windows, int32_t sampleRate, THarmonicCurves& curves) {
+                       const std::vector<THarmonicWindow>& windows, int32_t sampleRate,
+                       THarmonicCurves& curves) {
   const int64_t decay = LinearDecaySamples(full, size, zeroIndex, windows[1], sampleRate);
   for (size_t i = 1; i < windows.size(); ++i) {
     const int64_t space = windows[i].End - windows[i].Zero;
@@ -111,15 +89,28 @@ double HarmonicAdvanceS(const TSweepParameters& sweep, int order) {
   return sweep.DurationS * std::log(static_cast<double>(order)) / std::log(sweep.EndHz / sweep.StartHz);
 }
 
+std::vector<THarmonicWindow> HarmonicWindows(const TSweepParameters& sweep, int maxOrder,
+                                             int32_t sampleRate) {
+  std::vector<int64_t> advance; // advance[k - 1]: order k's advance in samples, k = 1 .. maxOrder + 1
+  for (int k = 1; k <= maxOrder + 1; ++k)
+    advance.push_back(std::llround(HarmonicAdvanceS(sweep, k) * sampleRate));
+  std::vector<THarmonicWindow> windows{{-advance[1] / 2, advance[1] / 2, 0}};
+  for (int k = 2; k <= maxOrder; ++k) {
+    const auto i = static_cast<size_t>(k - 1);
+    windows.push_back({-(advance[i] + advance[i + 1]) / 2, -(advance[i - 1] + advance[i]) / 2, -advance[i]});
+  }
+  return windows;
+}
+
 THarmonicCurves HarmonicDistortion(const double* full, int32_t size, int32_t zeroIndex, int32_t sampleRate,
                                    const TSweepParameters& sweep, int maxOrder,
                                    const std::vector<double>& frequencies, int smoothing) {
   CheckArguments(sweep, maxOrder, sampleRate);
-  const std::vector<TWindow> windows = OrderWindows(sweep, maxOrder, sampleRate);
+  const std::vector<THarmonicWindow> windows = HarmonicWindows(sweep, maxOrder, sampleRate);
   if (windows.front().End - windows.back().Begin > size)
     throw TRavelinError("The response is shorter than the harmonic orders' span!");
   int64_t longest = 0;
-  for (const TWindow& window : windows)
+  for (const THarmonicWindow& window : windows)
     longest = std::max(longest, window.End - window.Begin);
   const TFastFourierTransform fft(std::max(
       TFastFourierTransform::MinOrder, BitLength(static_cast<uint32_t>(std::max<int64_t>(longest - 1, 1)))));

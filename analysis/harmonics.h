@@ -26,6 +26,19 @@ inline constexpr int MaxHarmonicOrder = 10;
 // Seconds by which order k precedes the linear response.
 double HarmonicAdvanceS(const TSweepParameters& sweep, int order);
 
+// One order's window [Begin, End) and its time zero, as sample offsets from
+// the linear response's time zero, negative ahead of it.
+struct THarmonicWindow {
+  int64_t Begin = 0;
+  int64_t End = 0;
+  int64_t Zero = 0;
+};
+
+// Windows of the linear response (index 0) and orders 2 .. maxOrder (index
+// k - 1), each reaching half-way to its neighbours; the linear one as far
+// after time zero as before it.
+std::vector<THarmonicWindow> HarmonicWindows(const TSweepParameters& sweep, int maxOrder, int32_t sampleRate);
+
 struct THarmonicCurves {
   std::vector<double> FrequencyHz; // excitation frequency
   // OrderDb[k - 2][i]: order k at FrequencyHz[i] re the linear response, dB;

@@ -35,7 +35,7 @@ std::string JoinWarnings(const std::vector<std::string>& warnings) {
   return text;
 }
 
-std::vector<TCell> Cells(const TReportRow& row) {
+std::vector<TCell> Cells(const TReportRow& row, bool harmonics) {
   std::vector<TCell> cells{Text(row.File), {}, {}, {}, {}, {}, {}, {}, {}, Text(JoinWarnings(row.Warnings))};
   if (row.Channel > 0)
     cells[1] = Number(row.Channel, 0);
@@ -51,6 +51,8 @@ std::vector<TCell> Cells(const TReportRow& row) {
     cells[7] = Number(row.Recording->PeakDbfs, 2);
     cells[8] = Number(static_cast<double>(row.Recording->ClippedSamples), 0);
   }
+  for (size_t i = 0; harmonics && i < row.ThdPct.size(); ++i)
+    cells.push_back(row.ThdPct[i] ? Number(*row.ThdPct[i], 4) : TCell{});
   return cells;
 }
 
@@ -82,9 +84,13 @@ std::string JsonText(const std::string& text) {
   return quoted + "\"";
 }
 
-std::vector<std::string> Keys() {
+std::string Header(bool harmonics) {
+  return std::string(ReportHeader) + (harmonics ? std::string(",") + ReportHarmonicColumns : "");
+}
+
+std::vector<std::string> Keys(bool harmonics) {
   std::vector<std::string> keys;
-  std::string header = ReportHeader;
+  const std::string header = Header(harmonics);
   for (size_t start = 0, comma = 0; comma != std::string::npos; start = comma + 1) {
     comma = header.find(',', start);
     keys.push_back(header.substr(start, comma - start));
@@ -92,10 +98,10 @@ std::vector<std::string> Keys() {
   return keys;
 }
 
-void WriteCsv(std::ostream& out, const std::vector<TReportRow>& rows) {
-  out << ReportHeader << '\n';
+void WriteCsv(std::ostream& out, const std::vector<TReportRow>& rows, bool harmonics) {
+  out << Header(harmonics) << '\n';
   for (const TReportRow& row : rows) {
-    const std::vector<TCell> cells = Cells(row);
+    const std::vector<TCell> cells = Cells(row, harmonics);
     for (size_t i = 0; i < cells.size(); ++i)
       out << (i > 0 ? "," : "")
           << (cells[i].Kind == TCell::TKind::Text ? CsvText(cells[i].Value) : cells[i].Value);
@@ -103,11 +109,11 @@ void WriteCsv(std::ostream& out, const std::vector<TReportRow>& rows) {
   }
 }
 
-void WriteJson(std::ostream& out, const std::vector<TReportRow>& rows) {
-  const std::vector<std::string> keys = Keys();
+void WriteJson(std::ostream& out, const std::vector<TReportRow>& rows, bool harmonics) {
+  const std::vector<std::string> keys = Keys(harmonics);
   out << '[';
   for (size_t r = 0; r < rows.size(); ++r) {
-    const std::vector<TCell> cells = Cells(rows[r]);
+    const std::vector<TCell> cells = Cells(rows[r], harmonics);
     out << (r > 0 ? ",\n " : "\n ") << '{';
     for (size_t i = 0; i < cells.size(); ++i) {
       out << (i > 0 ? ", " : "") << JsonText(keys[i]) << ": ";
@@ -135,7 +141,7 @@ std::vector<TReportRow> FileRows(const std::string& file, const std::vector<TCha
                                  const std::vector<TRecordingLevel>& recordings) {
   std::vector<TReportRow> rows;
   for (size_t c = 0; c < channels.size(); ++c) {
-    TReportRow row{file, static_cast<int>(c + 1), channels[c], {}, channels[c].Warnings};
+    TReportRow row{file, static_cast<int>(c + 1), channels[c], {}, channels[c].Warnings, {}};
     if (c < recordings.size())
       row.Recording = recordings[c];
     rows.push_back(std::move(row));
@@ -144,7 +150,7 @@ std::vector<TReportRow> FileRows(const std::string& file, const std::vector<TCha
 }
 
 TReportRow FailedRow(const std::string& file, const std::string& error) {
-  return {file, 0, {}, {}, {error}};
+  return {file, 0, {}, {}, {error}, {}};
 }
 
 std::optional<TReportFormat> ReportFormatOf(const std::string& path) {
@@ -155,11 +161,12 @@ std::optional<TReportFormat> ReportFormatOf(const std::string& path) {
   return std::nullopt;
 }
 
-void WriteReport(std::ostream& out, const std::vector<TReportRow>& rows, TReportFormat format) {
+void WriteReport(std::ostream& out, const std::vector<TReportRow>& rows, TReportFormat format,
+                 bool harmonics) {
   if (format == TReportFormat::Csv)
-    WriteCsv(out, rows);
+    WriteCsv(out, rows, harmonics);
   else
-    WriteJson(out, rows);
+    WriteJson(out, rows, harmonics);
 }
 
 } // namespace ravelin

@@ -2,6 +2,7 @@
 // as CSV or as a JSON array of objects with the same keys.
 #pragma once
 
+#include <array>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -17,6 +18,9 @@ struct TReportRow {
   std::optional<TChannelFigures> Figures;   // none for a failed file
   std::optional<TRecordingLevel> Recording; // none for an existing response file
   std::vector<std::string> Warnings;        // the figures' warnings, or the error
+  // With the harmonics: THD in percent at 100 Hz, 1 kHz and 10 kHz (none
+  // outside the sweep's range).
+  std::array<std::optional<double>, 3> ThdPct;
 };
 
 // The rows of one file: a row per channel, the recording levels beside the
@@ -36,8 +40,13 @@ std::optional<TReportFormat> ReportFormatOf(const std::string& path);
 inline constexpr const char* ReportHeader = "file,channel,latency_ms,peak_dbfs,noise_floor_dbfs,pnr_db,"
                                             "decay_end_ms,recording_peak_dbfs,clipped_samples,warnings";
 
-// Writes the rows; numbers with fixed decimals (ms 3, dB 2), absent values
-// empty (CSV) or null (JSON), warnings joined by "; ".
-void WriteReport(std::ostream& out, const std::vector<TReportRow>& rows, TReportFormat format);
+// The columns that follow the header's with the harmonics.
+inline constexpr const char* ReportHarmonicColumns = "thd_100hz_pct,thd_1khz_pct,thd_10khz_pct";
+
+// Writes the rows; numbers with fixed decimals (ms 3, dB 2, % 4), absent
+// values empty (CSV) or null (JSON), warnings joined by "; "; the THD columns
+// only with harmonics.
+void WriteReport(std::ostream& out, const std::vector<TReportRow>& rows, TReportFormat format,
+                 bool harmonics = false);
 
 } // namespace ravelin

@@ -44,7 +44,7 @@ TFileResult AnalyzeFile(const std::string& path) {
   try {
     int32_t sampleRate = 0;
     const std::vector<std::vector<float>> channels = ReadResponse(path, sampleRate);
-    TFileResult result{path, TFileOutcome::Processed, path, {}, {}, {}};
+    TFileResult result{path, TFileOutcome::Processed, path, {}, {}, {}, {}};
     const auto length = static_cast<int32_t>(channels.front().size());
     const std::vector<std::string> fileWarnings = FileWarnings({sampleRate, 0, length});
     for (const std::vector<float>& channel : channels) {
@@ -54,7 +54,7 @@ TFileResult AnalyzeFile(const std::string& path) {
     }
     return result;
   } catch (const std::exception& error) {
-    return {path, TFileOutcome::Failed, {}, DescribeError(error), {}, {}};
+    return {path, TFileOutcome::Failed, {}, DescribeError(error), {}, {}, {}};
   }
 }
 

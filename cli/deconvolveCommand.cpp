@@ -7,6 +7,7 @@
 #include "consoleFrontEnd.h"
 #include "errors.h"
 #include "fileList.h"
+#include "harmonics.h"
 #include "paths.h"
 #include "processOptions.h"
 #include "resultExport.h"
@@ -26,6 +27,8 @@ struct TDeconvolveArgs {
   bool Help = false;
   bool Quiet = false;
   bool Trim = false;
+  int Harmonics = 0; // 0: off
+  bool HarmonicFiles = false;
   TExportOptions Export;
   TListSeparator ListSeparator = TListSeparator::Newline;
   std::vector<std::string> FileLists; // --files-from, in order
@@ -89,6 +92,8 @@ bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& 
     c.CutSlopeIndex = SlopeIndex(list.Value(name));
   else if (name == "--tone-channel")
     c.ToneChannel = ParseIntegerOption(name, list.Value(name), 1, 16);
+  else if (name == "--harmonics")
+    args.Harmonics = ParseIntegerOption(name, list.Value(name), MinHarmonicOrder, MaxHarmonicOrder);
   else if (name == "--files-from")
     args.FileLists.push_back(list.Value(name));
   else {
@@ -113,12 +118,23 @@ bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& 
       args.Quiet = true;
     else if (name == "--trim")
       args.Trim = true;
+    else if (name == "--harmonic-files")
+      args.HarmonicFiles = true;
     else if (name == "--help" || name == "-h")
       args.Help = true;
     else
       return false;
   }
   return true;
+}
+
+// The orders' levels assume the plain division of the recording by the tone.
+void CheckHarmonicOptions(TDeconvolveArgs& args) {
+  if (args.Harmonics > 0 && (args.Controls.Reversed || args.Controls.MinPhase))
+    throw TUsageError("--harmonics excludes --reversed and --min-phase");
+  if (args.HarmonicFiles && args.Harmonics == 0)
+    throw TUsageError("--harmonic-files needs --harmonics");
+  args.Export.Harmonics = args.Harmonics > 0;
 }
 
 TDeconvolveArgs ParseArguments(TArgumentList& list) {
@@ -136,6 +152,7 @@ TDeconvolveArgs ParseArguments(TArgumentList& list) {
     return args;
   if (args.Controls.Volume && args.Controls.Normalize)
     throw TUsageError("--volume and --normalize exclude each other");
+  CheckHarmonicOptions(args);
   if (args.Inputs.empty() && args.FileLists.empty())
     throw TUsageError("no INPUT given");
   // The lists are read only now, so that --help never waits on standard input.
@@ -182,6 +199,9 @@ int Deconvolve(const TDeconvolveArgs& args) {
     return 2;
   }
   options.Trim = args.Trim;
+  options.Harmonics = args.Harmonics;
+  options.HarmonicSmoothing = args.Export.Smoothing;
+  options.HarmonicFiles = args.HarmonicFiles;
   TConsoleFrontEnd console(CountFiles(groups), args.StopOnError, args.Quiet);
   TResultExport results(console, args.Export);
   TProcessWorkspace workspace;

@@ -16,14 +16,30 @@ namespace ravelin {
 namespace {
 
 // The name of a response's curves file: its name without extension, and a
-// number when another response of the command had the same name.
-std::string CurvesName(const std::string& responsePath, std::set<std::string>& used) {
+// number when another response of the command had the same name, then the
+// suffix ("_curves.csv").
+std::string CurvesName(const std::string& responsePath, std::set<std::string>& used,
+                       const std::string& suffix) {
   std::string stem = FileNameOf(responsePath);
   stem = stem.substr(0, stem.rfind('.'));
-  std::string name = stem + "_curves.csv";
+  std::string name = stem + suffix;
   for (int n = 2; !used.insert(name).second; ++n)
-    name = stem + "_" + std::to_string(n) + "_curves.csv";
+    name = stem + "_" + std::to_string(n) + suffix;
   return name;
+}
+
+// Writes a curves file; a failure is shown, and the command goes on.
+void WriteCsvFile(const std::string& path, const std::function<void(std::ostream&)>& write,
+                  TConsoleFrontEnd& console) {
+  try {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    write(out);
+    out.close();
+    if (!out)
+      throw TRavelinError("write error");
+  } catch (const std::exception& error) {
+    console.ShowMessage("cannot write the curves '" + path + "': " + error.what());
+  }
 }
 
 // Opens a report file (not "-", standard output) before the run.
@@ -97,7 +113,9 @@ TResultExport::TResultExport(TConsoleFrontEnd& console, TExportOptions options) 
 
 void TResultExport::FileDone(const TFileResult& result) {
   if (result.Outcome == TFileOutcome::Processed) {
-    const std::vector<TReportRow> rows = FileRows(result.OutputPath, result.Channels, result.Recording);
+    std::vector<TReportRow> rows = FileRows(result.OutputPath, result.Channels, result.Recording);
+    for (size_t c = 0; c < rows.size() && c < result.Harmonics.size(); ++c)
+      rows[c].ThdPct = result.Harmonics[c].ThdPct;
     FRows.insert(FRows.end(), rows.begin(), rows.end());
   } else if (result.Outcome == TFileOutcome::Failed) {
     FRows.push_back(FailedRow(result.RecordingPath, ConsoleText(result.Message)));
@@ -106,6 +124,8 @@ void TResultExport::FileDone(const TFileResult& result) {
   FConsole.FileDone(result);
   if (result.Outcome == TFileOutcome::Processed && !FOptions.CurvesDir.empty())
     WriteCurvesFile(result.OutputPath);
+  if (result.Outcome == TFileOutcome::Processed && !FOptions.CurvesDir.empty())
+    WriteHarmonicsFiles(result.OutputPath, result.Harmonics);
   if (result.Outcome == TFileOutcome::Processed && !FOptions.RoomReportPath.empty())
     AddRoomRows(result.OutputPath);
 }
@@ -125,26 +145,36 @@ void TResultExport::AddRoomRows(const std::string& responsePath) {
 }
 
 void TResultExport::WriteCurvesFile(const std::string& responsePath) {
-  const std::string path = WithSlash(FOptions.CurvesDir) + CurvesName(responsePath, FCurvesNames);
-  try {
-    int32_t sampleRate = 0;
-    std::vector<TResponseCurves> curves;
-    for (const std::vector<float>& channel : ReadResponse(responsePath, sampleRate))
-      curves.push_back(ResponseCurves(channel.data(), static_cast<int32_t>(channel.size()), sampleRate,
-                                      FOptions.Smoothing));
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    WriteCurves(out, curves);
-    out.close();
-    if (!out)
-      throw TRavelinError("write error");
-  } catch (const std::exception& error) {
-    FConsole.ShowMessage("cannot write the curves '" + path + "': " + error.what());
+  const std::string path =
+      WithSlash(FOptions.CurvesDir) + CurvesName(responsePath, FCurvesNames, "_curves.csv");
+  WriteCsvFile(
+      path,
+      [&](std::ostream& out) {
+        int32_t sampleRate = 0;
+        std::vector<TResponseCurves> curves;
+        for (const std::vector<float>& channel : ReadResponse(responsePath, sampleRate))
+          curves.push_back(ResponseCurves(channel.data(), static_cast<int32_t>(channel.size()), sampleRate,
+                                          FOptions.Smoothing));
+        WriteCurves(out, curves);
+      },
+      FConsole);
+}
+
+// Channel 1 in NAME_harmonics.csv, channel c > 1 in NAME_ch<c>_harmonics.csv.
+void TResultExport::WriteHarmonicsFiles(const std::string& responsePath,
+                                        const std::vector<TChannelHarmonics>& channels) {
+  for (size_t c = 0; c < channels.size(); ++c) {
+    const std::string suffix = (c > 0 ? "_ch" + std::to_string(c + 1) : "") + "_harmonics.csv";
+    WriteCsvFile(
+        WithSlash(FOptions.CurvesDir) + CurvesName(responsePath, FCurvesNames, suffix),
+        [&](std::ostream& out) { WriteHarmonicCurves(out, channels[c].Curves); }, FConsole);
   }
 }
 
 void TResultExport::Finish() {
-  FinishReport(FOptions.ReportPath, FReport,
-               [this](std::ostream& out, TReportFormat format) { WriteReport(out, FRows, format); });
+  FinishReport(FOptions.ReportPath, FReport, [this](std::ostream& out, TReportFormat format) {
+    WriteReport(out, FRows, format, FOptions.Harmonics);
+  });
   FinishReport(FOptions.RoomReportPath, FRoomReport,
                [this](std::ostream& out, TReportFormat format) { WriteRoomReport(out, FRoomRows, format); });
 }

@@ -1,7 +1,8 @@
 // What the deconvolve and analyze commands keep of their results: the report
 // (one row per file and channel, written when the command ends), the room
-// report (one row per file, channel and band, likewise) and a curves file per
-// response. Sits between the batch driver and the console.
+// report (one row per file, channel and band, likewise), a curves file per
+// response and, with the harmonics, a harmonics curves file per channel. Sits between the batch driver and
+// the console.
 #pragma once
 
 #include <fstream>
@@ -12,6 +13,7 @@
 
 #include "argumentList.h"
 #include "consoleFrontEnd.h"
+#include "harmonicsStage.h"
 #include "report.h"
 #include "roomParameters.h"
 
@@ -23,6 +25,7 @@ struct TExportOptions {
   int Smoothing = 0;                     // curves' smoothing, 1/n octave (0: none)
   std::string RoomReportPath;            // empty: no room report; "-": standard output
   TBandWidth Bands = TBandWidth::Octave; // the room report's bands
+  bool Harmonics = false;                // THD columns in the report, harmonics curves (deconvolve)
 };
 
 // Handles --report, --curves, --smoothing, --room-report and --bands; false
@@ -55,6 +58,7 @@ public:
 
 private:
   void WriteCurvesFile(const std::string& responsePath);
+  void WriteHarmonicsFiles(const std::string& responsePath, const std::vector<TChannelHarmonics>& channels);
   void AddRoomRows(const std::string& responsePath);
   void FinishReport(const std::string& path, std::ofstream& file,
                     const std::function<void(std::ostream&, TReportFormat)>& write);

@@ -7,6 +7,7 @@
 #include "outputStage.h"
 #include "paths.h"
 #include "processFile.h"
+#include "sweepEstimate.h"
 #include "toneChannels.h"
 #include "wavReader.h"
 
@@ -38,7 +39,13 @@ std::string ReadTestTone(TProcessWorkspace& workspace, const TProcessOptions& op
   workspace.PrepareTestTone(reader.Channels(), length);
   workspace.TestToneRate = reader.SampleRate();
   reader.ReadFrames(workspace.TestTone.data(), length);
-  return MapToneChannels(workspace, options.ToneChannel);
+  std::string notice = MapToneChannels(workspace, options.ToneChannel);
+  // The sweep that recording channel 1 is divided by stands for every channel.
+  workspace.Sweep = options.Harmonics > 0
+                        ? EstimateSweep(workspace.TestTone[static_cast<size_t>(workspace.ToneChannelFor[0])],
+                                        length, workspace.TestToneRate)
+                        : TSweepParameters{};
+  return notice;
 }
 
 // One dither, with its running generator, serves every file of a run.

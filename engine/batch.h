@@ -14,7 +14,9 @@ namespace ravelin {
 // "Error occured while trying to load test tone file\r\r" + the error message
 // through the front end and returns false. Maps the test tone's channels to
 // the recording channels (options.ToneChannel); a channel without the sweep
-// that is replaced is reported once through ShowNotice.
+// that is replaced is reported once through ShowNotice. With options.Harmonics
+// the sweep's parameters are estimated from the tone (a tone that is not an
+// exponential sweep then fails to load).
 bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options, TBatchFrontEnd& frontEnd);
 
 // Processes files in order (the test tone must be loaded) and returns the new

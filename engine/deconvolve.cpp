@@ -76,9 +76,14 @@ void PrepareDivisor(const TChannelJob& job, int32_t k) {
   job.Fft.Forward(b);
 }
 
-// Recording channel c -> impulse response in place; returns its peak (or the
-// running peak unchanged when normalisation is off).
-float DeconvolveChannel(const TChannelJob& job, int32_t c, float peak) {
+// The orders' levels assume the plain division of the recording by the tone.
+bool WantsHarmonics(const TProcessOptions& options) {
+  return options.Harmonics > 0 && !options.Reversed && !options.MinPhase;
+}
+
+// Recording channel c -> impulse response in place; updates the running peak
+// (when normalising) and adds the channel's harmonics (when wanted).
+void DeconvolveChannel(const TChannelJob& job, int32_t c, TDeconvolutionResult& result) {
   TProcessWorkspace& ws = job.Workspace;
   const auto n = static_cast<uint32_t>(job.Fft.Size());
   const auto s = static_cast<uint32_t>(job.Sizes.PreSilence);
@@ -105,6 +110,9 @@ float DeconvolveChannel(const TChannelJob& job, int32_t c, float peak) {
   if (job.Options.Reversed)
     ApplyTilt(a, n, job.SampleRate);
   job.Fft.Inverse(a);
+  if (WantsHarmonics(job.Options))
+    result.Harmonics.push_back(
+        ChannelHarmonics(a, job.Fft.Size(), job.Sizes.PreSilence, job.SampleRate, ws.Sweep, job.Options));
 
   if (job.Options.HighCut > 0.0f || job.Options.LowCut > 0.0f)
     ws.CutFilter(job.SampleRate, static_cast<double>(job.Options.LowCut),
@@ -112,8 +120,7 @@ float DeconvolveChannel(const TChannelJob& job, int32_t c, float peak) {
         .Apply(a, l);
   DoublesToFloats(a, channel, static_cast<uint32_t>(l));
   if (job.Options.Normalize)
-    peak = PeakAbsFloats(channel, static_cast<uint32_t>(l), peak);
-  return peak;
+    result.Peak = PeakAbsFloats(channel, static_cast<uint32_t>(l), result.Peak);
 }
 
 } // namespace
@@ -165,7 +172,7 @@ TDeconvolutionResult DeconvolveRecording(TWAVReader& reader, const TProcessOptio
   for (int32_t c = 0; c < workspace.RecordChannels; ++c) {
     result.Recording.push_back(MeasureRecording(workspace.Record[static_cast<size_t>(c)], frames,
                                                 reader.BitsPerSample(), reader.FormatKind() == 3));
-    result.Peak = DeconvolveChannel(job, c, result.Peak);
+    DeconvolveChannel(job, c, result);
   }
   return result;
 }

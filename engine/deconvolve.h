@@ -7,6 +7,7 @@
 
 #include "fft.h"
 #include "figures.h"
+#include "harmonicsStage.h"
 #include "processOptions.h"
 #include "workspace.h"
 
@@ -38,13 +39,17 @@ struct TDeconvolutionResult {
   int32_t Length = 0;                     // L, frames per channel
   int32_t PreSilence = 0;                 // S, frames
   std::vector<TRecordingLevel> Recording; // level of each recording channel as read
+  // Per channel with options.Harmonics, neither Reversed nor MinPhase (the
+  // levels assume the plain division); else empty.
+  std::vector<TChannelHarmonics> Harmonics;
 };
 
 // Reads the open recording into the workspace and replaces every channel by
 // its impulse response (Length single-precision samples at the start of each
 // recording channel). Peak is tracked only when options.Normalize is set and
 // is 1e-15 otherwise. Recording channel c is deconvolved by test tone channel
-// workspace.ToneChannelFor[c]. The output stage checks that the samples are
+// workspace.ToneChannelFor[c]. The harmonics are taken from each channel's
+// full deconvolution, before the cut filter. The output stage checks that the samples are
 // finite.
 TDeconvolutionResult DeconvolveRecording(TWAVReader& reader, const TProcessOptions& options,
                                          TProcessWorkspace& workspace);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "figures.h"
+#include "harmonicsStage.h"
 
 namespace ravelin {
 
@@ -15,10 +16,11 @@ enum class TFileOutcome { Processed, Skipped, Failed };
 struct TFileResult {
   std::string RecordingPath;
   TFileOutcome Outcome = TFileOutcome::Processed;
-  std::string OutputPath;                 // the file written (Processed only)
-  std::string Message;                    // the error (Failed only)
-  std::vector<TChannelFigures> Channels;  // Processed: per output channel
-  std::vector<TRecordingLevel> Recording; // Processed: per recording channel
+  std::string OutputPath;                   // the file written (Processed only)
+  std::string Message;                      // the error (Failed only)
+  std::vector<TChannelFigures> Channels;    // Processed: per output channel
+  std::vector<TRecordingLevel> Recording;   // Processed: per recording channel
+  std::vector<TChannelHarmonics> Harmonics; // Processed with harmonics: per output channel
 };
 
 // Cancel, set from any thread (the progress dialog's button) and observed by

@@ -41,16 +41,11 @@ bool CarriesProductMarker(const std::string& path) {
   }
 }
 
-// Fixed gain and/or normalisation to 0.966 of full scale by the common peak,
-// so that the balance between channels is kept.
+// One gain for all channels, so that the balance between them is kept.
 void ApplyGain(float peak, int32_t length, const TProcessOptions& options, TProcessWorkspace& workspace) {
   if (!options.ApplyVolume && !options.Normalize)
     return;
-  float gain = 1.0f;
-  if (options.ApplyVolume)
-    gain = static_cast<float>(static_cast<double>(gain) * options.VolumeGain);
-  if (options.Normalize)
-    gain = static_cast<float>(0.966 * static_cast<double>(gain) / static_cast<double>(peak));
+  const float gain = OutputGain(peak, options);
   for (int32_t c = 0; c < workspace.RecordChannels; ++c)
     ScaleFloats(workspace.Record[static_cast<size_t>(c)], static_cast<uint32_t>(length),
                 static_cast<double>(gain));
@@ -67,6 +62,19 @@ void CheckFinite(int32_t length, const TProcessWorkspace& workspace) {
 }
 
 } // namespace
+
+float OutputGain(float peak, const TProcessOptions& options) {
+  float gain = 1.0f;
+  if (options.ApplyVolume)
+    gain = static_cast<float>(static_cast<double>(gain) * options.VolumeGain);
+  if (options.Normalize)
+    gain = static_cast<float>(0.966 * static_cast<double>(gain) / static_cast<double>(peak));
+  return gain;
+}
+
+void RecordWritten(const std::string& target, const std::string& recordingPath, TProcessOptions& options) {
+  options.Written[PathKey(target)] = PathKey(recordingPath);
+}
 
 std::string MakeOutputName(const std::string& recordingPath, const TProcessOptions& options) {
   const std::string folder = FolderOf(recordingPath);
@@ -124,7 +132,7 @@ void WriteOutput(TWAVReader& reader, int32_t length, const std::string& target, 
   writer.WriteFrames(workspace.Record.data(), length);
   reader.Close(); // the recording may be replaced by the close below
   writer.Close();
-  options.Written[PathKey(target)] = PathKey(reader.FileName());
+  RecordWritten(target, reader.FileName(), options);
 }
 
 } // namespace ravelin

@@ -33,6 +33,13 @@ std::string OutputTarget(const std::string& recordingPath, const std::string& ou
 // request, excepted). Earlier outputs carrying the marker may be replaced.
 void CheckTarget(const std::string& target, const std::string& recordingPath, const TProcessOptions& options);
 
+// The gain of the output: the fixed gain and/or the normalisation to 0.966 of
+// full scale by the common peak (1 with neither).
+float OutputGain(float peak, const TProcessOptions& options);
+
+// Records target as written for recordingPath in options.Written.
+void RecordWritten(const std::string& target, const std::string& recordingPath, TProcessOptions& options);
+
 // Applies the fixed gain or the normalisation by the common peak to the
 // workspace's RecordChannels results of length frames each, and checks that
 // every sample is finite (TRavelinError otherwise).

@@ -34,6 +34,14 @@ std::vector<TChannelFigures> AnalyzeOutput(const TWAVReader& reader, const TDeco
   return figures;
 }
 
+// The harmonics' warnings (orders that overlap) join their channel's.
+void AddHarmonicWarnings(const std::vector<TChannelHarmonics>& harmonics,
+                         std::vector<TChannelFigures>& figures) {
+  for (size_t c = 0; c < harmonics.size() && c < figures.size(); ++c)
+    figures[c].Warnings.insert(figures[c].Warnings.end(), harmonics[c].Curves.Warnings.begin(),
+                               harmonics[c].Curves.Warnings.end());
+}
+
 // Cuts every channel to the range that carries the response (the trim
 // option); returns the new length. The figures then count from its start.
 int32_t TrimOutput(std::vector<TChannelFigures>& figures, const TDeconvolutionResult& result,
@@ -52,22 +60,29 @@ int32_t TrimOutput(std::vector<TChannelFigures>& figures, const TDeconvolutionRe
 // costs nothing.
 TFileResult RunSteps(const std::string& recordingPath, const std::string& outputPath,
                      TProcessOptions& options, TProcessWorkspace& workspace) {
-  TFileResult file{recordingPath, TFileOutcome::Skipped, {}, {}, {}, {}};
+  TFileResult file{recordingPath, TFileOutcome::Skipped, {}, {}, {}, {}, {}};
   TWAVReader reader(recordingPath);
   if (options.IgnoreProcessed && reader.ProductTag() == ProductName)
     return file;
   const std::string target = OutputTarget(recordingPath, outputPath, options);
   CheckTarget(target, recordingPath, options);
-  const TDeconvolutionResult result = DeconvolveRecording(reader, options, workspace);
+  CheckHarmonicTargets(target, recordingPath, options);
+  TDeconvolutionResult result = DeconvolveRecording(reader, options, workspace);
   ApplyOutputGain(result.Peak, result.Length, options, workspace);
   file.Channels = AnalyzeOutput(reader, result, options, workspace);
+  AddHarmonicWarnings(result.Harmonics, file.Channels);
   const int32_t length = options.Trim
                              ? TrimOutput(file.Channels, result, reader.SampleRate(), options, workspace)
                              : result.Length;
+  reader.SetProductTag(ProductName);
+  WriteHarmonicFiles(result.Harmonics, OutputGain(result.Peak, options), target, reader, options);
   WriteOutput(reader, length, target, options, workspace);
   file.Outcome = TFileOutcome::Processed;
   file.OutputPath = target;
   file.Recording = result.Recording;
+  for (TChannelHarmonics& channel : result.Harmonics)
+    channel.Orders.clear(); // written; the front end gets the levels
+  file.Harmonics = std::move(result.Harmonics);
   return file;
 }
 
@@ -88,7 +103,7 @@ bool ProcessFile(const std::string& recordingPath, const std::string& outputPath
   } catch (const std::exception& error) {
     message = DescribeError(error);
   }
-  frontEnd.FileDone(TFileResult{recordingPath, TFileOutcome::Failed, {}, message, {}, {}});
+  frontEnd.FileDone(TFileResult{recordingPath, TFileOutcome::Failed, {}, message, {}, {}, {}});
   const bool goOn =
       frontEnd.AskYesNo("Error occured while processing file\r" + recordingPath + "\r\r" + message + "\r\r" +
                         "Do you wish to continue processing the remaining files?");

@@ -33,6 +33,9 @@ struct TProcessOptions {
   bool NoRename = false;                 // give the output the recording's own name
   bool Trim = false;                     // keep only the part that carries the response
   double TrimMarginMs = 5.0;             // kept before the peak and after the decay end
+  int Harmonics = 0;                     // highest harmonic order, 2..10; 0 = off (plain division only)
+  int HarmonicSmoothing = 0;             // the levels' averaging, 1/n octave (0: the nearest bin)
+  bool HarmonicFiles = false;            // each order's response as its own file beside the output
   std::string TestTone;                  // test tone path
   std::string ScanFolder;                // folder the recordings were found in (ends with a separator)
   std::string OutFolder;                 // output root folder (ends with a separator)

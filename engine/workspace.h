@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cutfilter.h"
+#include "harmonics.h"
 
 namespace ravelin {
 
@@ -55,6 +56,7 @@ public:
   int32_t TestToneChannels = 0;                   // Ct
   int32_t TestToneLength = 0;                     // T, frames
   int32_t TestToneRate = 0;                       // Hz, as the test tone file gives it
+  TSweepParameters Sweep;                         // estimated from the tone for the harmonics (else zero)
   // The test tone channel that deconvolves each recording channel;
   // PrepareTestTone sets min(c, Ct - 1), MapToneChannels refines it.
   std::array<int32_t, MaxChannelTable> ToneChannelFor{};
