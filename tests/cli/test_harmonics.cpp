@@ -112,13 +112,22 @@ TEST_F(Harmonics, PolynomialOrdersThroughTheWholeCommand) {
   ASSERT_EQ(Run("--tone tone.wav --bits float --harmonics 4 --harmonic-files poly.wav"), 0);
 }
 
-TEST_F(Harmonics, ColumnsOnlyWithTheOptionWhichExcludesTheOtherTechniques) {
+TEST_F(Harmonics, OptionChecksOverlapWarningAndForeignFiles) {
   ASSERT_EQ(Run("--tone tone.wav --report r.csv --curves curves poly.wav"), 0);
   EXPECT_EQ(SplitCsv(ReadText(Dir + "r.csv"))[0].size(), 10u);
   EXPECT_FALSE(std::ifstream(Dir + "curves/poly_rv_harmonics.csv"));
   for (const char* arguments : {"--harmonics 1", "--harmonics 11", "--harmonics 3 --reversed",
                                 "--harmonics 3 --min-phase", "--harmonic-files"})
     EXPECT_EQ(Run(std::string("--tone tone.wav ") + arguments + " poly.wav"), 2) << arguments;
+  // A system that rings longer than the orders lie apart: the row warns.
+  const std::vector<float> tone = ravelin::test::ReadAudio(Dir + "tone.wav")[0];
+  std::vector<float> ringing(tone.size() + Rate, 0.0f);
+  for (size_t i = 0; i < ringing.size(); ++i)
+    ringing[i] = (i < tone.size() ? tone[i] : 0.0f) + (i > 0 ? 0.9995f * ringing[i - 1] : 0.0f);
+  ravelin::test::WriteFloatWav(Dir + "ring.wav", {ringing}, Rate);
+  ASSERT_EQ(Run("--tone tone.wav --bits float --harmonics 3 --report r.csv ring.wav"), 0);
+  EXPECT_NE(SplitCsv(ReadText(Dir + "r.csv"))[1][9].find("orders overlap from order 2"), std::string::npos)
+      << ReadText(Dir + "r.csv");
   // A foreign file where an order's file would go is never replaced.
   ravelin::test::WriteTextFile(Dir + "poly_rv_h3.wav", "mine");
   EXPECT_EQ(Run("--tone tone.wav --harmonics 3 --harmonic-files poly.wav"), 1);
