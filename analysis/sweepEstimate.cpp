@@ -50,7 +50,7 @@ TLineFit FitCrossings(const float* tone, int32_t first, int32_t last, int32_t sa
   for (int32_t i = first + 1; i <= last; ++i) {
     if (!(tone[i - 1] < 0.0f && tone[i] >= 0.0f))
       continue;
-    const double below = tone[i - 1], above = tone[i];
+    const auto below = static_cast<double>(tone[i - 1]), above = static_cast<double>(tone[i]);
     const double crossing = i - 1 + below / (below - above);
     if (previous >= 0.0 && rate / (crossing - previous) < SweepFitTopShare * rate) {
       const double x = 0.5 * slope * (crossing - previous) / rate;

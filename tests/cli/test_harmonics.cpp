@@ -98,7 +98,7 @@ TEST_F(Harmonics, PolynomialOrdersThroughTheWholeCommand) {
   ASSERT_EQ(report[1].size(), 13u);
   EXPECT_EQ(report[1][9], ""); // no overlap warning
   const double thd = 100.0 * std::hypot(h2, h3);
-  for (size_t column : {10, 11, 12})
+  for (size_t column : {size_t{10}, size_t{11}, size_t{12}})
     EXPECT_NEAR(std::stod(report[1][column]), thd, 0.05 * thd) << report[0][column];
 
   // Each order's file, marked as ours, so that a second run replaces it;
