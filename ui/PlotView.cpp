@@ -225,7 +225,7 @@ void TPlotView::DrawSeries(QPainter& painter, const TFrame& frame, const TPlotSe
     QPolygonF line;
     for (int64_t i = first; i < last; ++i) {
       if (frame.Scale == TAxisScale::Linear || xOf(i) > 0.0)
-        line << QPointF(frame.Px(xOf(i)), frame.Py(y[static_cast<size_t>(i)]));
+        line << QPointF(frame.Px(xOf(i)), frame.Py(static_cast<double>(y[static_cast<size_t>(i)])));
     }
     painter.drawPolyline(line);
     return;
@@ -245,7 +245,7 @@ void TPlotView::DrawSeries(QPainter& painter, const TFrame& frame, const TPlotSe
       high = v > high ? v : high;
     }
     const double px = frame.Plot.left() + column + 0.5;
-    lines << QLineF(px, frame.Py(high), px, frame.Py(low));
+    lines << QLineF(px, frame.Py(static_cast<double>(high)), px, frame.Py(static_cast<double>(low)));
     previous = y[static_cast<size_t>(end - 1)];
     begin = end;
   }

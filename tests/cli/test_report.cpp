@@ -113,7 +113,7 @@ TEST_F(Report, DeconvolveAndAnalyzeGiveTheKnownFigures) {
   ASSERT_EQ(Run("analyze --report - --curves curves good_rv.wav"), 0);
   const Rows again = SplitCsv(ReadText(Dir + "stdout.txt"));
   ASSERT_EQ(again.size(), 2u);
-  for (size_t c : {0, 1, 3, 4, 5, 6})
+  for (const size_t c : {size_t{0}, size_t{1}, size_t{3}, size_t{4}, size_t{5}, size_t{6}})
     EXPECT_EQ(again[1][c], rows[1][c]) << c;
   EXPECT_EQ(again[1][2], "20.000"); // the silence is not known: it counts as latency
   EXPECT_EQ(again[1][7], "");

@@ -32,7 +32,8 @@ stage() {
     [ "$("$stage/bin/ravelin" --version)" = "ravelin $version" ] || fail "ravelin --version"
   fi
   if command -v help2man >/dev/null; then
-    zcat "$stage/share/man/man1/ravelin-cli.1.gz" | grep -q '^\.SH "EXIT STATUS"' || fail "manual without EXIT STATUS"
+    zcat "$stage/share/man/man1/ravelin-cli.1.gz" | grep '^\.SH "EXIT STATUS"' >/dev/null ||
+      fail "manual without EXIT STATUS"
   fi
 
   # A small batch: a sweep, two recordings (copies of it), their responses.
@@ -92,15 +93,16 @@ completion() {
   expect_offers 'rec/a.wav\nrec/b.wav\n' deconvolve --out out rec/
   expect_offers 'out\nrec\n' deconvolve --out ''
   # Every subcommand of the help's usage lines is offered, and every option of
-  # its part of the help after it.
+  # its part of the help after it. (grep reads all of its input: with -q it
+  # could close the pipe early and pipefail would fail the check.)
   local help part option
   help=$("$stage/bin/ravelin-cli" --help)
   for part in $(grep -o '^  ravelin-cli [a-z]*' <<<"$help" | cut -c15- | sort -u); do
-    complete_words '' | grep -qx -- "$part" || fail "completion lacks the command $part"
+    complete_words '' | grep -x -- "$part" >/dev/null || fail "completion lacks the command $part"
   done
   for part in deconvolve analyze sweep; do
     for option in $(sed -n "/^$part:/,/^\$/p" <<<"$help" | grep -o -- '--[a-z-]*' | sort -u); do
-      complete_words "$part" -- | grep -qx -- "$option" || fail "completion of $part lacks $option"
+      complete_words "$part" -- | grep -x -- "$option" >/dev/null || fail "completion of $part lacks $option"
     done
   done
 }
