@@ -1,43 +1,22 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
+#include "cliTestSupport.h"
 #include "engineTestSupport.h"
 #include "report.h"
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using Rows = ravelin::test::TCsvRows;
+using ravelin::test::ReadText;
+using ravelin::test::SplitCsv;
 
 constexpr int32_t Rate = 96000;
 constexpr int32_t ToneFrames = 2 * Rate;
 constexpr double Amplitude = 0.5, A2 = 0.1, A3 = 0.2; // y = x + a2 x^2 + a3 x^3, x = Amplitude x tone
-
-std::string ReadText(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
-
-Rows SplitCsv(const std::string& text) {
-  Rows rows;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    rows.emplace_back();
-    std::istringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, ',');)
-      rows.back().push_back(cell);
-    if (line.ends_with(","))
-      rows.back().push_back("");
-  }
-  return rows;
-}
 
 // Orders 2 and 3 re the fundamental of the polynomial driven at amplitude a:
 // a2 a / 2 and a3 a^2 / 4, over the fundamental 1 + 3 a3 a^2 / 4.
@@ -53,10 +32,7 @@ protected:
   double Peak = 0.0; // the tone's peak: the sine's amplitude in the recording is Amplitude x Peak
 
   int Run(const std::string& arguments) const {
-    const std::string command =
-        "cd '" + Dir + "' && '" RAVELIN_CLI_PATH "' deconvolve " + arguments + " >stdout.txt 2>stderr.txt";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ravelin::test::RunCli(Dir, "deconvolve " + arguments);
   }
 
   // The generator's sweep through the polynomial, then 0.5 s of silence.

@@ -1,21 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
+#include "cliTestSupport.h"
 #include "engineTestSupport.h"
 #include "wavReader.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Rows = std::vector<std::vector<std::string>>;
+using Rows = ravelin::test::TCsvRows;
+using ravelin::test::ReadText;
+using ravelin::test::SplitCsv;
 
 constexpr int32_t Rate = 8000;
 constexpr int32_t Delay = 80;      // samples: 10 ms
@@ -24,38 +22,12 @@ constexpr double NoiseRms = 1e-4;  // -80 dBFS
 constexpr int32_t Response = 4000; // samples of the measured response
 constexpr int32_t Silence = 80;    // --silence 0.01
 
-std::string ReadText(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
-
-// The report's records, split at commas (the texts here hold none).
-Rows SplitCsv(const std::string& text) {
-  Rows rows;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    rows.emplace_back();
-    std::istringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, ',');)
-      rows.back().push_back(cell);
-    if (line.ends_with(","))
-      rows.back().push_back("");
-  }
-  return rows;
-}
-
 class Report : public ::testing::Test {
 protected:
   ravelin::test::TTempFolder Folder;
   const std::string Dir = Folder.Path();
 
-  int Run(const std::string& arguments) const {
-    const std::string command =
-        "cd '" + Dir + "' && '" RAVELIN_CLI_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  int Run(const std::string& arguments) const { return ravelin::test::RunCli(Dir, arguments); }
 
   // A test tone and a recording of it through a response of known delay,
   // gain and noise; a second recording driven into clipping.

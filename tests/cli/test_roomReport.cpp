@@ -1,51 +1,25 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 
+#include "cliTestSupport.h"
 #include "engineTestSupport.h"
 
 namespace {
 
+using ravelin::test::ReadText;
+using ravelin::test::SplitCsv;
+
 constexpr int32_t Rate = 24000;
 constexpr double Rt = 0.5; // s
-
-std::string ReadText(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
-
-std::vector<std::vector<std::string>> SplitCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    rows.emplace_back();
-    std::istringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, ',');)
-      rows.back().push_back(cell);
-    if (line.ends_with(","))
-      rows.back().push_back("");
-  }
-  return rows;
-}
 
 class RoomReport : public ::testing::Test {
 protected:
   ravelin::test::TTempFolder Folder;
   const std::string Dir = Folder.Path();
 
-  int Run(const std::string& arguments) const {
-    const std::string command =
-        "cd '" + Dir + "' && '" RAVELIN_CLI_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  int Run(const std::string& arguments) const { return ravelin::test::RunCli(Dir, arguments); }
 
   // Two channels of decaying noise (T = 0.5 s) 60 dB above a noise floor.
   void MakeResponse() const {
