@@ -57,8 +57,8 @@ struct TChannelJob {
   int32_t SampleRate;
 };
 
-// Test tone channel k into B, spectrum of the divisor or correlator.
-void PrepareDivisor(const TChannelJob& job, int32_t k) {
+// Test tone channel k into B as its spectrum: the divisor or the correlator.
+void TransformTone(const TChannelJob& job, int32_t k) {
   const auto n = static_cast<uint32_t>(job.Fft.Size());
   const auto t = static_cast<uint32_t>(job.Workspace.TestToneLength);
   double* b = job.Workspace.B();
@@ -74,6 +74,39 @@ void PrepareDivisor(const TChannelJob& job, int32_t k) {
     ZeroDoubles(b + t, n - t);
   }
   job.Fft.Forward(b);
+}
+
+// b := scale / b bin by bin (the two real terms [0], [1] on their own), so
+// that dividing by b becomes one multiplication, the scale folded in.
+void InvertSpectrum(double* b, uint32_t n, double scale) {
+  b[0] = scale / b[0];
+  b[1] = scale / b[1];
+  for (uint32_t i = 2; i < n; i += 2) {
+    const double r = scale / (b[i] * b[i] + b[i + 1] * b[i + 1]);
+    b[i] *= r;
+    b[i + 1] *= -r;
+  }
+}
+
+// Makes B the spectrum that recording spectra are multiplied by for test
+// tone channel k: the correlator, or the reciprocal of the divisor, with the
+// inverse transform's scale folded in. Kept in the workspace while the tone
+// channel, the size and the technique stay the same.
+void PrepareDivisor(const TChannelJob& job, int32_t k) {
+  TProcessWorkspace& ws = job.Workspace;
+  const TProcessWorkspace::TDivisorKey key{k, job.Fft.Order(), job.Options.Reversed};
+  if (ws.Divisor == key)
+    return;
+  ws.Divisor = {};
+  TransformTone(job, k);
+  const auto n = static_cast<uint32_t>(job.Fft.Size());
+  if (job.Options.Reversed) {
+    job.Fft.Scale(ws.B(), job.Fft.InverseScale());
+  } else {
+    CheckDivisor(ws.B(), n);
+    InvertSpectrum(ws.B(), n, job.Fft.InverseScale());
+  }
+  ws.Divisor = key;
 }
 
 // The orders' levels assume the plain division of the recording by the tone.
@@ -98,15 +131,11 @@ void DeconvolveChannel(const TChannelJob& job, int32_t c, TDeconvolutionResult& 
   job.Fft.Forward(a);
 
   PrepareDivisor(job, ws.ToneChannelFor[static_cast<size_t>(c)]);
-  if (job.Options.Reversed) {
-    job.Fft.Multiply(a, ws.B());
-  } else {
-    CheckDivisor(ws.B(), n);
-    job.Fft.Divide(a, ws.B());
-  }
-  job.Fft.Scale(a, job.Fft.InverseScale());
-  if (job.Options.MinPhase)
+  job.Fft.Multiply(a, ws.B());
+  if (job.Options.MinPhase) {
+    ws.Divisor = {}; // B becomes scratch
     MinimumPhaseSpectrum(a, job.Fft.Size(), job.Fft, ws.B());
+  }
   if (job.Options.Reversed)
     ApplyTilt(a, n, job.SampleRate);
   job.Fft.Inverse(a);

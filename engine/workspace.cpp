@@ -67,6 +67,7 @@ void TProcessWorkspace::PrepareTestTone(int32_t channels, int32_t length) {
     TestTone[static_cast<size_t>(k)] = start + static_cast<size_t>(k) * stride;
   TestToneChannels = channels;
   TestToneLength = length;
+  Divisor = {};
   for (size_t c = 0; c < ToneChannelFor.size(); ++c)
     ToneChannelFor[c] = std::min(static_cast<int32_t>(c), channels - 1);
 }
@@ -85,8 +86,11 @@ void TProcessWorkspace::PrepareRecording(int32_t channels, int32_t length, int32
 }
 
 void TProcessWorkspace::PrepareSpectra(uint32_t count) {
-  FSpectrumA.Grow(size_t{count} * sizeof(double));
-  FSpectrumB.Grow(size_t{count} * sizeof(double));
+  const size_t bytes = size_t{count} * sizeof(double);
+  FSpectrumA.Grow(bytes);
+  if (FSpectrumB.Capacity() < bytes)
+    Divisor = {};
+  FSpectrumB.Grow(bytes);
 }
 
 TCutFilter& TProcessWorkspace::CutFilter(int32_t sampleRate, double lowCut, double highCut, int slopeIndex) {

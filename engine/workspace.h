@@ -67,6 +67,19 @@ public:
 
   double* A() const { return static_cast<double*>(FSpectrumA.Data()); }
   double* B() const { return static_cast<double*>(FSpectrumB.Data()); }
+
+  // What B holds when it holds a ready divisor spectrum: the test tone
+  // channel, the transform order and the technique it was made for. Files of
+  // one transform size then share it, channel after channel and file after
+  // file. PrepareTestTone and a growing B clear it; whoever uses B as scratch
+  // must clear it too.
+  struct TDivisorKey {
+    int32_t ToneChannel = -1; // -1: B holds no divisor
+    int Order = 0;
+    bool Reversed = false;
+    bool operator==(const TDivisorKey&) const = default;
+  };
+  TDivisorKey Divisor;
   // The cut filter of the given setting; designed once and kept while the
   // setting (rate, corners, slope) stays the same across channels and files.
   TCutFilter& CutFilter(int32_t sampleRate, double lowCut, double highCut, int slopeIndex);

@@ -123,6 +123,23 @@ TEST_F(Deconvolution, StereoRecordingIsDividedByTheMonoToneOnEachChannel) {
   EXPECT_LT(test::ErrorDecibels(out[1], h2), -120.0);
 }
 
+// The divisor's spectrum is kept from channel to channel and file to file:
+// minimum phase uses its buffer as scratch, and a new test tone of the same
+// size has a spectrum of its own.
+TEST_F(Deconvolution, EveryChannelIsDividedByTheToneOfTheMoment) {
+  const auto h = RoomResponse(5, 0.5);
+  const std::vector<float> recording = Record(h);
+  EXPECT_LT(test::ErrorDecibels(Process({recording})[0], h), -120.0);
+  UseTestTone({ToneCopy(Tone.size(), 0.5f)});
+  std::vector<double> doubled = h;
+  for (double& v : doubled)
+    v *= 2.0;
+  EXPECT_LT(test::ErrorDecibels(Process({recording})[0], doubled), -120.0);
+  Options.MinPhase = true;
+  const TChannels minPhase = Process({recording, recording});
+  EXPECT_EQ(minPhase[0], minPhase[1]);
+}
+
 TEST_F(Deconvolution, MonoRecordingUsesOnlyTheFirstChannelOfAStereoTone) {
   UseTestTone({Tone, ToneCopy(Tone.size(), 0.5f)});
   const auto h = RoomResponse(10, 0.5);
