@@ -116,38 +116,15 @@ constexpr TReversedTileBits ReversedTileBits = [] {
   return table;
 }();
 
-// Bit-reversal permutation of n = 2^bits complex values.
-inline void BitReverse(double* z, int bits) {
+// Bit-reversal permutation of n = 2^bits complex values, one swap at a time
+// (for the sizes below tiles).
+inline void BitReverseSmall(double* z, int bits) {
   const std::size_t n = std::size_t{1} << bits;
-  if (bits < 2 * TileBits + 1) {
-    std::size_t r = 0;
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-      if (i < r)
-        SwapComplex(z, i, r);
-      ReverseIncrement(r, bits);
-    }
-    return;
-  }
-  const int middleBits = bits - 2 * TileBits;
-  const int highShift = bits - TileBits;
-  const std::size_t middleCount = std::size_t{1} << middleBits;
-  std::size_t reversedMiddle = 0;
-  for (std::size_t middle = 0; middle < middleCount; ++middle) {
-    if (middle <= reversedMiddle) {
-      const std::size_t base = middle << TileBits;
-      const std::size_t partnerBase = reversedMiddle << TileBits;
-      for (std::size_t high = 0; high < TileSize; ++high) {
-        for (std::size_t low = 0; low < TileSize; ++low) {
-          const std::size_t i = (high << highShift) | base | low;
-          const std::size_t j =
-              (ReversedTileBits.Of[low] << highShift) | partnerBase | ReversedTileBits.Of[high];
-          if (middle != reversedMiddle || i < j)
-            SwapComplex(z, i, j);
-        }
-      }
-    }
-    if (middle + 1 < middleCount)
-      ReverseIncrement(reversedMiddle, middleBits);
+  std::size_t r = 0;
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    if (i < r)
+      SwapComplex(z, i, r);
+    ReverseIncrement(r, bits);
   }
 }
 
@@ -167,16 +144,25 @@ inline void Radix2Stage(double* z, std::size_t count) {
 // One radix-4 butterfly on the values k of the four quarters q0 .. q3 of a
 // block; the quarters hold the sub-transforms of the inputs congruent to
 // 0, 2, 1, 3 modulo 4 (bit-reversed order), already twiddled.
-template <TDirection D, class V>
-inline void Butterfly(double* q0, double* q1, double* q2, double* q3, V a0, V a1, V a2, V a3) {
+// The results replace a0 .. a3 in quarter order.
+template <TDirection D, class V> inline void ButterflyValues(V& a0, V& a1, V& a2, V& a3) {
   const V t0 = a0 + a2;
   const V t1 = a0 - a2;
   const V t2 = a1 + a3;
   const V t3 = QuarterTurn<D>(a1 - a3);
-  V::Store(q0, t0 + t2);
-  V::Store(q1, t1 + t3);
-  V::Store(q2, t0 - t2);
-  V::Store(q3, t1 - t3);
+  a0 = t0 + t2;
+  a1 = t1 + t3;
+  a2 = t0 - t2;
+  a3 = t1 - t3;
+}
+
+template <TDirection D, class V>
+inline void Butterfly(double* q0, double* q1, double* q2, double* q3, V a0, V a1, V a2, V a3) {
+  ButterflyValues<D>(a0, a1, a2, a3);
+  V::Store(q0, a0);
+  V::Store(q1, a1);
+  V::Store(q2, a2);
+  V::Store(q3, a3);
 }
 
 // First stage when log2 n is even: 4-point transforms (no twiddles).
@@ -210,6 +196,107 @@ template <TDirection D, class V> void StoredBlock(double* z, std::size_t q, cons
     const V a3 = TwiddleStored<D>(V::Load(z3 + o), w + 8 * group, w + 10 * group);
     Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, V::Load(z + o), a1, a2, a3);
   }
+}
+
+// The first complex stage and the first radix-4 stage after it on 16 values
+// held in registers: two blocks of 8 (first size 2) or one of 16 (first
+// size 4), with the same operations as Radix2Stage / Radix4FirstStage and
+// StoredBlock.
+template <TDirection D> inline void BottomStages(const TFftPlan& plan, TCx1* v) {
+  const std::size_t q = plan.FirstSize;
+  if (q == 2) {
+    for (std::size_t m = 0; m < 16; m += 2) {
+      const TCx1 a = v[m], b = v[m + 1];
+      v[m] = a + b;
+      v[m + 1] = a - b;
+    }
+  } else {
+    for (std::size_t m = 0; m < 16; m += 4) {
+      TCx1 a0 = v[m], a1 = v[m + 2], a2 = v[m + 1], a3 = v[m + 3];
+      ButterflyValues<D>(a0, a1, a2, a3);
+      v[m] = a0;
+      v[m + 1] = a1;
+      v[m + 2] = a2;
+      v[m + 3] = a3;
+    }
+  }
+  const double* roots = plan.Stage + plan.StageOffset[0];
+  for (std::size_t b = 0; b < 16; b += 4 * q) {
+    TCx1* z = v + b;
+    for (std::size_t k = 0; k < q; ++k) {
+      const double* w = roots + 2 * k; // q <= 4: a single group
+      TCx1 a0 = z[k];
+      TCx1 a1 = TwiddleStored<D>(z[2 * q + k], w, w + 2 * q);
+      TCx1 a2 = TwiddleStored<D>(z[q + k], w + 4 * q, w + 6 * q);
+      TCx1 a3 = TwiddleStored<D>(z[3 * q + k], w + 8 * q, w + 10 * q);
+      ButterflyValues<D>(a0, a1, a2, a3);
+      z[k] = a0;
+      z[q + k] = a1;
+      z[2 * q + k] = a2;
+      z[3 * q + k] = a3;
+    }
+  }
+}
+
+// A tile's rows: row h holds the values (h << highShift) | base | l.
+inline void LoadTile(const double* z, std::size_t base, int highShift, TCx1* tile) {
+  for (std::size_t h = 0; h < TileSize; ++h) {
+    const double* row = z + 2 * ((h << highShift) | base);
+    for (std::size_t l = 0; l < TileSize; ++l)
+      tile[h * TileSize + l] = TCx1::Load(row + 2 * l);
+  }
+}
+
+// Stores into the tile at base the partner values of a loaded tile: value
+// (h, l) takes the loaded (reversed l, reversed h); then runs BottomStages on
+// every row (16 consecutive values after the permutation).
+template <TDirection D>
+inline void StoreTileReversed(const TFftPlan& plan, double* z, std::size_t base, int highShift,
+                              const TCx1* tile) {
+  for (std::size_t h = 0; h < TileSize; ++h) {
+    TCx1 v[TileSize];
+    for (std::size_t l = 0; l < TileSize; ++l)
+      v[l] = tile[ReversedTileBits.Of[l] * TileSize + ReversedTileBits.Of[h]];
+    BottomStages<D>(plan, v);
+    double* row = z + 2 * ((h << highShift) | base);
+    for (std::size_t l = 0; l < TileSize; ++l)
+      TCx1::Store(row + 2 * l, v[l]);
+  }
+}
+
+// Bit-reversal permutation of the n = 2^bits values of the complex transform
+// followed by its two bottom stages (blocks of up to 16 values); returns the
+// size of the blocks done. From 2^9 values on, tiles of 2^TileBits x
+// 2^TileBits values whose middle index bits are each other's reverse swap
+// their contents through a buffer: every row of 16 values is read once and
+// written once, whole, and the bottom stages run on it on the way.
+template <TDirection D> std::size_t Reorder(const TFftPlan& plan, double* z) {
+  const int bits = plan.Order - 1;
+  if (bits < 2 * TileBits + 1) {
+    BitReverseSmall(z, bits);
+    return 1;
+  }
+  const int middleBits = bits - 2 * TileBits;
+  const int highShift = bits - TileBits;
+  const std::size_t middleCount = std::size_t{1} << middleBits;
+  TCx1 tile[TileSize * TileSize], partner[TileSize * TileSize];
+  std::size_t reversedMiddle = 0;
+  for (std::size_t middle = 0; middle < middleCount; ++middle) {
+    const std::size_t base = middle << TileBits;
+    const std::size_t partnerBase = reversedMiddle << TileBits;
+    if (middle == reversedMiddle) {
+      LoadTile(z, base, highShift, tile);
+      StoreTileReversed<D>(plan, z, base, highShift, tile);
+    } else if (middle < reversedMiddle) {
+      LoadTile(z, base, highShift, tile);
+      LoadTile(z, partnerBase, highShift, partner);
+      StoreTileReversed<D>(plan, z, base, highShift, partner);
+      StoreTileReversed<D>(plan, z, partnerBase, highShift, tile);
+    }
+    if (middle + 1 < middleCount)
+      ReverseIncrement(reversedMiddle, middleBits);
+  }
+  return 4 * plan.FirstSize;
 }
 
 // The same for the stages beyond the stored ones: root^k = W^(k stride) from
@@ -253,12 +340,16 @@ template <TDirection D, class V> struct TStages {
       StreamedBlock<D, V>(z, q, plan, (std::size_t{1} << plan.Order) / (4 * q));
   }
 
-  static void Leaf(const TFftPlan& plan, double* z, std::size_t count) {
-    if (plan.FirstSize == 2)
-      Radix2Stage(z, count);
-    else
-      Radix4FirstStage<D>(z, count);
-    for (std::size_t q = plan.FirstSize; q < count; q *= 4) {
+  // done = size of the blocks Reorder already transformed (1: none).
+  static void Leaf(const TFftPlan& plan, double* z, std::size_t count, std::size_t done) {
+    if (done == 1) {
+      if (plan.FirstSize == 2)
+        Radix2Stage(z, count);
+      else
+        Radix4FirstStage<D>(z, count);
+      done = plan.FirstSize;
+    }
+    for (std::size_t q = done; q < count; q *= 4) {
       const double* roots = StageRoots(plan, q);
       for (std::size_t b = 0; b < count; b += 4 * q)
         StoredBlock<D, V>(z + 2 * b, q, roots);
@@ -267,14 +358,14 @@ template <TDirection D, class V> struct TStages {
 
   // Completes the transform of a block of count values, count in the chain of
   // stage sizes.
-  static void Run(const TFftPlan& plan, double* z, std::size_t count) {
+  static void Run(const TFftPlan& plan, double* z, std::size_t count, std::size_t done) {
     if (count <= LeafSize) {
-      Leaf(plan, z, count);
+      Leaf(plan, z, count, done);
       return;
     }
     const std::size_t q = count / 4;
     for (std::size_t b = 0; b < 4; ++b)
-      Run(plan, z + 2 * b * q, q);
+      Run(plan, z + 2 * b * q, q, done);
     Block(plan, z, q);
   }
 };
@@ -341,8 +432,8 @@ template <TDirection D, class V> void Split(const TFftPlan& plan, double* a) {
 
 template <class V> void Forward(const TFftPlan& plan, double* data) {
   const std::size_t n = std::size_t{1} << (plan.Order - 1);
-  BitReverse(data, plan.Order - 1);
-  TStages<TDirection::Forward, V>::Run(plan, data, n);
+  const std::size_t done = Reorder<TDirection::Forward>(plan, data);
+  TStages<TDirection::Forward, V>::Run(plan, data, n, done);
   Split<TDirection::Forward, V>(plan, data);
   const double zero = data[0] + data[1];
   data[1] = data[0] - data[1];
@@ -355,8 +446,8 @@ template <class V> void Inverse(const TFftPlan& plan, double* data) {
   data[1] = 0.5 * (data[0] - data[1]);
   data[0] = even;
   Split<TDirection::Inverse, V>(plan, data);
-  BitReverse(data, plan.Order - 1);
-  TStages<TDirection::Inverse, V>::Run(plan, data, n);
+  const std::size_t done = Reorder<TDirection::Inverse>(plan, data);
+  TStages<TDirection::Inverse, V>::Run(plan, data, n, done);
 }
 
 // Bin by bin from [2]; [0] and [1] are two independent reals. The first
