@@ -198,12 +198,18 @@ template <TDirection D, class V> void StoredBlock(double* z, std::size_t q, cons
   }
 }
 
-// The first complex stage and the first radix-4 stage after it on 16 values
-// held in registers: two blocks of 8 (first size 2) or one of 16 (first
-// size 4), with the same operations as Radix2Stage / Radix4FirstStage and
-// StoredBlock.
-template <TDirection D> inline void BottomStages(const TFftPlan& plan, TCx1* v) {
+// The first complex stage on 16 values held in registers, with the same
+// operations as Radix2Stage / Radix4FirstStage; then the first radix-4 stage
+// after it (two blocks of 8 for first size 2, one of 16 for first size 4) as
+// StoredBlock does it, storing the results to row.
+template <TDirection D, class V> inline void BottomStages(const TFftPlan& plan, TCx1* v, double* row) {
   const std::size_t q = plan.FirstSize;
+  if constexpr (V::Width > 2) {
+    if (q < V::Width) {
+      BottomStages<D, typename V::TNarrow>(plan, v, row);
+      return;
+    }
+  }
   if (q == 2) {
     for (std::size_t m = 0; m < 16; m += 2) {
       const TCx1 a = v[m], b = v[m + 1];
@@ -222,18 +228,15 @@ template <TDirection D> inline void BottomStages(const TFftPlan& plan, TCx1* v) 
   }
   const double* roots = plan.Stage + plan.StageOffset[0];
   for (std::size_t b = 0; b < 16; b += 4 * q) {
-    TCx1* z = v + b;
-    for (std::size_t k = 0; k < q; ++k) {
+    const TCx1* z = v + b;
+    for (std::size_t k = 0; k < q; k += V::Width) {
       const double* w = roots + 2 * k; // q <= 4: a single group
-      TCx1 a0 = z[k];
-      TCx1 a1 = TwiddleStored<D>(z[2 * q + k], w, w + 2 * q);
-      TCx1 a2 = TwiddleStored<D>(z[q + k], w + 4 * q, w + 6 * q);
-      TCx1 a3 = TwiddleStored<D>(z[3 * q + k], w + 8 * q, w + 10 * q);
-      ButterflyValues<D>(a0, a1, a2, a3);
-      z[k] = a0;
-      z[q + k] = a1;
-      z[2 * q + k] = a2;
-      z[3 * q + k] = a3;
+      V a0 = V::Join(z + k);
+      V a1 = TwiddleStored<D>(V::Join(z + 2 * q + k), w, w + 2 * q);
+      V a2 = TwiddleStored<D>(V::Join(z + q + k), w + 4 * q, w + 6 * q);
+      V a3 = TwiddleStored<D>(V::Join(z + 3 * q + k), w + 8 * q, w + 10 * q);
+      Butterfly<D>(row + 2 * (b + k), row + 2 * (b + q + k), row + 2 * (b + 2 * q + k),
+                   row + 2 * (b + 3 * q + k), a0, a1, a2, a3);
     }
   }
 }
@@ -250,17 +253,14 @@ inline void LoadTile(const double* z, std::size_t base, int highShift, TCx1* til
 // Stores into the tile at base the partner values of a loaded tile: value
 // (h, l) takes the loaded (reversed l, reversed h); then runs BottomStages on
 // every row (16 consecutive values after the permutation).
-template <TDirection D>
+template <TDirection D, class V>
 inline void StoreTileReversed(const TFftPlan& plan, double* z, std::size_t base, int highShift,
                               const TCx1* tile) {
   for (std::size_t h = 0; h < TileSize; ++h) {
     TCx1 v[TileSize];
     for (std::size_t l = 0; l < TileSize; ++l)
       v[l] = tile[ReversedTileBits.Of[l] * TileSize + ReversedTileBits.Of[h]];
-    BottomStages<D>(plan, v);
-    double* row = z + 2 * ((h << highShift) | base);
-    for (std::size_t l = 0; l < TileSize; ++l)
-      TCx1::Store(row + 2 * l, v[l]);
+    BottomStages<D, V>(plan, v, z + 2 * ((h << highShift) | base));
   }
 }
 
@@ -270,7 +270,7 @@ inline void StoreTileReversed(const TFftPlan& plan, double* z, std::size_t base,
 // 2^TileBits values whose middle index bits are each other's reverse swap
 // their contents through a buffer: every row of 16 values is read once and
 // written once, whole, and the bottom stages run on it on the way.
-template <TDirection D> std::size_t Reorder(const TFftPlan& plan, double* z) {
+template <TDirection D, class V> std::size_t Reorder(const TFftPlan& plan, double* z) {
   const int bits = plan.Order - 1;
   if (bits < 2 * TileBits + 1) {
     BitReverseSmall(z, bits);
@@ -286,12 +286,12 @@ template <TDirection D> std::size_t Reorder(const TFftPlan& plan, double* z) {
     const std::size_t partnerBase = reversedMiddle << TileBits;
     if (middle == reversedMiddle) {
       LoadTile(z, base, highShift, tile);
-      StoreTileReversed<D>(plan, z, base, highShift, tile);
+      StoreTileReversed<D, V>(plan, z, base, highShift, tile);
     } else if (middle < reversedMiddle) {
       LoadTile(z, base, highShift, tile);
       LoadTile(z, partnerBase, highShift, partner);
-      StoreTileReversed<D>(plan, z, base, highShift, partner);
-      StoreTileReversed<D>(plan, z, partnerBase, highShift, tile);
+      StoreTileReversed<D, V>(plan, z, base, highShift, partner);
+      StoreTileReversed<D, V>(plan, z, partnerBase, highShift, tile);
     }
     if (middle + 1 < middleCount)
       ReverseIncrement(reversedMiddle, middleBits);
@@ -432,7 +432,7 @@ template <TDirection D, class V> void Split(const TFftPlan& plan, double* a) {
 
 template <class V> void Forward(const TFftPlan& plan, double* data) {
   const std::size_t n = std::size_t{1} << (plan.Order - 1);
-  const std::size_t done = Reorder<TDirection::Forward>(plan, data);
+  const std::size_t done = Reorder<TDirection::Forward, V>(plan, data);
   TStages<TDirection::Forward, V>::Run(plan, data, n, done);
   Split<TDirection::Forward, V>(plan, data);
   const double zero = data[0] + data[1];
@@ -446,7 +446,7 @@ template <class V> void Inverse(const TFftPlan& plan, double* data) {
   data[1] = 0.5 * (data[0] - data[1]);
   data[0] = even;
   Split<TDirection::Inverse, V>(plan, data);
-  const std::size_t done = Reorder<TDirection::Inverse>(plan, data);
+  const std::size_t done = Reorder<TDirection::Inverse, V>(plan, data);
   TStages<TDirection::Inverse, V>::Run(plan, data, n, done);
 }
 

@@ -48,6 +48,8 @@ struct TCx1 {
   static TCx1 Reverse(TCx1 a) { return a; }
   // Value l from base + 2 index[l].
   static TCx1 Gather(const double* base, const std::size_t* index) { return Load(base + 2 * index[0]); }
+  // Value l from part[l].
+  static TCx1 Join(const TCx1* part) { return part[0]; }
 };
 #else
 struct TCx1 {
@@ -72,6 +74,7 @@ struct TCx1 {
   static TCx1 DupIm(TCx1 a) { return {a.Im, a.Im}; }
   static TCx1 Reverse(TCx1 a) { return a; }
   static TCx1 Gather(const double* base, const std::size_t* index) { return Load(base + 2 * index[0]); }
+  static TCx1 Join(const TCx1* part) { return part[0]; }
 };
 #endif
 
@@ -97,6 +100,9 @@ struct TCx2 {
   static TCx2 Gather(const double* base, const std::size_t* index) {
     const __m256d low = _mm256_castpd128_pd256(_mm_loadu_pd(base + 2 * index[0]));
     return {_mm256_insertf128_pd(low, _mm_loadu_pd(base + 2 * index[1]), 1)};
+  }
+  static TCx2 Join(const TCx1* part) {
+    return {_mm256_insertf128_pd(_mm256_castpd128_pd256(part[0].V), part[1].V, 1)};
   }
 };
 #endif
@@ -130,6 +136,9 @@ struct TCx4 {
     const TCx2 low = TCx2::Gather(base, index);
     const TCx2 high = TCx2::Gather(base, index + 2);
     return {_mm512_insertf64x4(_mm512_castpd256_pd512(low.V), high.V, 1)};
+  }
+  static TCx4 Join(const TCx1* part) {
+    return {_mm512_insertf64x4(_mm512_castpd256_pd512(TCx2::Join(part).V), TCx2::Join(part + 2).V, 1)};
   }
 };
 #endif
