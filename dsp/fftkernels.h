@@ -202,15 +202,14 @@ template <TDirection D, class V> void StoredBlock(double* z, std::size_t q, cons
 // operations as Radix2Stage / Radix4FirstStage; then the first radix-4 stage
 // after it (two blocks of 8 for first size 2, one of 16 for first size 4) as
 // StoredBlock does it, storing the results to row.
-template <TDirection D, class V> inline void BottomStages(const TFftPlan& plan, TCx1* v, double* row) {
-  const std::size_t q = plan.FirstSize;
-  if constexpr (V::Width > 2) {
-    if (q < V::Width) {
-      BottomStages<D, typename V::TNarrow>(plan, v, row);
-      return;
-    }
+// q = the first size, fixed at compile time so that everything unrolls.
+template <TDirection D, class V, std::size_t q>
+inline void BottomStages(const double* roots, TCx1* v, double* row) {
+  if constexpr (V::Width > q) {
+    BottomStages<D, typename V::TNarrow, q>(roots, v, row);
+    return;
   }
-  if (q == 2) {
+  if constexpr (q == 2) {
     for (std::size_t m = 0; m < 16; m += 2) {
       const TCx1 a = v[m], b = v[m + 1];
       v[m] = a + b;
@@ -226,7 +225,6 @@ template <TDirection D, class V> inline void BottomStages(const TFftPlan& plan, 
       v[m + 3] = a3;
     }
   }
-  const double* roots = plan.Stage + plan.StageOffset[0];
   for (std::size_t b = 0; b < 16; b += 4 * q) {
     const TCx1* z = v + b;
     for (std::size_t k = 0; k < q; k += V::Width) {
@@ -253,14 +251,14 @@ inline void LoadTile(const double* z, std::size_t base, int highShift, TCx1* til
 // Stores into the tile at base the partner values of a loaded tile: value
 // (h, l) takes the loaded (reversed l, reversed h); then runs BottomStages on
 // every row (16 consecutive values after the permutation).
-template <TDirection D, class V>
-inline void StoreTileReversed(const TFftPlan& plan, double* z, std::size_t base, int highShift,
+template <TDirection D, class V, std::size_t FirstSize>
+inline void StoreTileReversed(const double* roots, double* z, std::size_t base, int highShift,
                               const TCx1* tile) {
   for (std::size_t h = 0; h < TileSize; ++h) {
     TCx1 v[TileSize];
     for (std::size_t l = 0; l < TileSize; ++l)
       v[l] = tile[ReversedTileBits.Of[l] * TileSize + ReversedTileBits.Of[h]];
-    BottomStages<D, V>(plan, v, z + 2 * ((h << highShift) | base));
+    BottomStages<D, V, FirstSize>(roots, v, z + 2 * ((h << highShift) | base));
   }
 }
 
@@ -270,12 +268,9 @@ inline void StoreTileReversed(const TFftPlan& plan, double* z, std::size_t base,
 // 2^TileBits values whose middle index bits are each other's reverse swap
 // their contents through a buffer: every row of 16 values is read once and
 // written once, whole, and the bottom stages run on it on the way.
-template <TDirection D, class V> std::size_t Reorder(const TFftPlan& plan, double* z) {
+template <TDirection D, class V, std::size_t FirstSize> void ReorderTiles(const TFftPlan& plan, double* z) {
+  const double* roots = plan.Stage + plan.StageOffset[0];
   const int bits = plan.Order - 1;
-  if (bits < 2 * TileBits + 1) {
-    BitReverseSmall(z, bits);
-    return 1;
-  }
   const int middleBits = bits - 2 * TileBits;
   const int highShift = bits - TileBits;
   const std::size_t middleCount = std::size_t{1} << middleBits;
@@ -286,16 +281,27 @@ template <TDirection D, class V> std::size_t Reorder(const TFftPlan& plan, doubl
     const std::size_t partnerBase = reversedMiddle << TileBits;
     if (middle == reversedMiddle) {
       LoadTile(z, base, highShift, tile);
-      StoreTileReversed<D, V>(plan, z, base, highShift, tile);
+      StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, tile);
     } else if (middle < reversedMiddle) {
       LoadTile(z, base, highShift, tile);
       LoadTile(z, partnerBase, highShift, partner);
-      StoreTileReversed<D, V>(plan, z, base, highShift, partner);
-      StoreTileReversed<D, V>(plan, z, partnerBase, highShift, tile);
+      StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, partner);
+      StoreTileReversed<D, V, FirstSize>(roots, z, partnerBase, highShift, tile);
     }
     if (middle + 1 < middleCount)
       ReverseIncrement(reversedMiddle, middleBits);
   }
+}
+
+template <TDirection D, class V> std::size_t Reorder(const TFftPlan& plan, double* z) {
+  if (plan.Order - 1 < 2 * TileBits + 1) {
+    BitReverseSmall(z, plan.Order - 1);
+    return 1;
+  }
+  if (plan.FirstSize == 2)
+    ReorderTiles<D, V, 2>(plan, z);
+  else
+    ReorderTiles<D, V, 4>(plan, z);
   return 4 * plan.FirstSize;
 }
 
