@@ -399,10 +399,10 @@ template <TDirection D, class V> inline void SplitValues(V& x, V& m, V w) {
 template <TDirection D, class V>
 inline void SplitGroup(const TFftPlan& plan, double* a, std::size_t n, std::size_t k) {
   constexpr std::size_t W = V::Width;
-  std::size_t j[W];
-  for (std::size_t l = 0; l < W; ++l)
-    j[l] = k + l;
-  const V w = Root<V>(plan, j);
+  // k is a multiple of W <= RootMask + 1 (or W = 1): the bins share the
+  // high part of the root and find the low parts side by side.
+  const V w = Mul(V::Broadcast(plan.RootHigh + 2 * (k >> plan.RootShift)),
+                  V::Load(plan.RootLow + 2 * (k & plan.RootMask)));
   // Bins k + l and n - k - l: the second run is read backwards.
   double* pk = a + 2 * k;
   double* pm = a + 2 * (n - k - (W - 1));

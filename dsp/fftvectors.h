@@ -50,6 +50,8 @@ struct TCx1 {
   static TCx1 Gather(const double* base, const std::size_t* index) { return Load(base + 2 * index[0]); }
   // Value l from part[l].
   static TCx1 Join(const TCx1* part) { return part[0]; }
+  // The value at p in every place.
+  static TCx1 Broadcast(const double* p) { return Load(p); }
 };
 #else
 struct TCx1 {
@@ -75,6 +77,7 @@ struct TCx1 {
   static TCx1 Reverse(TCx1 a) { return a; }
   static TCx1 Gather(const double* base, const std::size_t* index) { return Load(base + 2 * index[0]); }
   static TCx1 Join(const TCx1* part) { return part[0]; }
+  static TCx1 Broadcast(const double* p) { return Load(p); }
 };
 #endif
 
@@ -103,6 +106,9 @@ struct TCx2 {
   }
   static TCx2 Join(const TCx1* part) {
     return {_mm256_insertf128_pd(_mm256_castpd128_pd256(part[0].V), part[1].V, 1)};
+  }
+  static TCx2 Broadcast(const double* p) {
+    return {_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(p))};
   }
 };
 #endif
@@ -139,6 +145,9 @@ struct TCx4 {
   }
   static TCx4 Join(const TCx1* part) {
     return {_mm512_insertf64x4(_mm512_castpd256_pd512(TCx2::Join(part).V), TCx2::Join(part + 2).V, 1)};
+  }
+  static TCx4 Broadcast(const double* p) {
+    return {_mm512_castps_pd(_mm512_broadcast_f32x4(_mm_castpd_ps(_mm_loadu_pd(p))))};
   }
 };
 #endif
