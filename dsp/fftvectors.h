@@ -119,6 +119,15 @@ struct TCx4 {
   using TNarrow = TCx2;
   __m512d V;
 
+  // GCC implements the unmasked shuffles as masked ones with an undefined
+  // pass-through operand and then warns about it; the masked forms with every
+  // lane selected are the same instructions.
+  static constexpr __mmask8 All = 0xFF;
+  static TCx4 Combine(TCx2 low, TCx2 high) {
+    const __m512d wide = _mm512_castpd256_pd512(low.V);
+    return {_mm512_mask_insertf64x4(wide, All, wide, high.V, 1)};
+  }
+
   static TCx4 Load(const double* p) { return {_mm512_loadu_pd(p)}; }
   static void Store(double* p, TCx4 a) { _mm512_storeu_pd(p, a.V); }
   static TCx4 Splat(double v) { return {_mm512_set1_pd(v)}; }
@@ -126,7 +135,7 @@ struct TCx4 {
   friend TCx4 operator-(TCx4 a, TCx4 b) { return {_mm512_sub_pd(a.V, b.V)}; }
   friend TCx4 operator*(TCx4 a, TCx4 b) { return {_mm512_mul_pd(a.V, b.V)}; }
   friend TCx4 operator/(TCx4 a, TCx4 b) { return {_mm512_div_pd(a.V, b.V)}; }
-  static TCx4 Swap(TCx4 a) { return {_mm512_permute_pd(a.V, 0x55)}; }
+  static TCx4 Swap(TCx4 a) { return {_mm512_mask_permute_pd(a.V, All, a.V, 0x55)}; }
   // AVX-512F has no floating-point xor: flip the sign bits as integers.
   static TCx4 FlipSigns(TCx4 a, __m512d signs) {
     return {_mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(a.V), _mm512_castpd_si512(signs)))};
@@ -135,20 +144,16 @@ struct TCx4 {
   static TCx4 NegateRe(TCx4 a) {
     return FlipSigns(a, _mm512_set_pd(0.0, -0.0, 0.0, -0.0, 0.0, -0.0, 0.0, -0.0));
   }
-  static TCx4 DupRe(TCx4 a) { return {_mm512_unpacklo_pd(a.V, a.V)}; }
-  static TCx4 DupIm(TCx4 a) { return {_mm512_unpackhi_pd(a.V, a.V)}; }
-  static TCx4 Reverse(TCx4 a) { return {_mm512_shuffle_f64x2(a.V, a.V, 0x1B)}; }
+  static TCx4 DupRe(TCx4 a) { return {_mm512_mask_unpacklo_pd(a.V, All, a.V, a.V)}; }
+  static TCx4 DupIm(TCx4 a) { return {_mm512_mask_unpackhi_pd(a.V, All, a.V, a.V)}; }
+  static TCx4 Reverse(TCx4 a) { return {_mm512_mask_shuffle_f64x2(a.V, All, a.V, a.V, 0x1B)}; }
   static TCx4 Gather(const double* base, const std::size_t* index) {
     const TCx2 low = TCx2::Gather(base, index);
     const TCx2 high = TCx2::Gather(base, index + 2);
-    return {_mm512_insertf64x4(_mm512_castpd256_pd512(low.V), high.V, 1)};
+    return {Combine(low, high)};
   }
-  static TCx4 Join(const TCx1* part) {
-    return {_mm512_insertf64x4(_mm512_castpd256_pd512(TCx2::Join(part).V), TCx2::Join(part + 2).V, 1)};
-  }
-  static TCx4 Broadcast(const double* p) {
-    return {_mm512_castps_pd(_mm512_broadcast_f32x4(_mm_castpd_ps(_mm_loadu_pd(p))))};
-  }
+  static TCx4 Join(const TCx1* part) { return {Combine(TCx2::Join(part), TCx2::Join(part + 2))}; }
+  static TCx4 Broadcast(const double* p) { return {Combine(TCx2::Broadcast(p), TCx2::Broadcast(p))}; }
 };
 #endif
 
