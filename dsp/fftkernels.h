@@ -305,6 +305,45 @@ template <TDirection D, class V> std::size_t Reorder(const TFftPlan& plan, doubl
   return 4 * plan.FirstSize;
 }
 
+// Two stored stages in one pass: sixteen sub-transforms of q values each
+// (q >= Width) become one of 16q values, first as four blocks of 4q, then
+// those four into one, while the sixteen values of each k sit in registers.
+// The operations are those of StoredBlock for q and then for 4q.
+template <TDirection D, class V>
+void StoredBlockPair(double* z, std::size_t q, const double* roots, const double* nextRoots) {
+  const std::size_t group = StoredGroup(q);
+  const std::size_t nextGroup = StoredGroup(4 * q);
+  for (std::size_t k = 0; k < q; k += V::Width) {
+    V x[16];
+#pragma GCC unroll 16
+    for (std::size_t m = 0; m < 16; ++m)
+      x[m] = V::Load(z + 2 * (m * q + k));
+    const double* w = roots + 12 * (k - k % group) + 2 * (k % group);
+#pragma GCC unroll 4
+    for (std::size_t a = 0; a < 16; a += 4) {
+      V a0 = x[a];
+      V a1 = TwiddleStored<D>(x[a + 2], w, w + 2 * group);
+      V a2 = TwiddleStored<D>(x[a + 1], w + 4 * group, w + 6 * group);
+      V a3 = TwiddleStored<D>(x[a + 3], w + 8 * group, w + 10 * group);
+      ButterflyValues<D>(a0, a1, a2, a3);
+      x[a] = a0;
+      x[a + 1] = a1;
+      x[a + 2] = a2;
+      x[a + 3] = a3;
+    }
+#pragma GCC unroll 4
+    for (std::size_t b = 0; b < 4; ++b) {
+      const std::size_t k4 = k + b * q;
+      const double* v = nextRoots + 12 * (k4 - k4 % nextGroup) + 2 * (k4 % nextGroup);
+      const V a1 = TwiddleStored<D>(x[8 + b], v, v + 2 * nextGroup);
+      const V a2 = TwiddleStored<D>(x[4 + b], v + 4 * nextGroup, v + 6 * nextGroup);
+      const V a3 = TwiddleStored<D>(x[12 + b], v + 8 * nextGroup, v + 10 * nextGroup);
+      Butterfly<D>(z + 2 * k4, z + 2 * (4 * q + k4), z + 2 * (8 * q + k4), z + 2 * (12 * q + k4), x[b], a1,
+                   a2, a3);
+    }
+  }
+}
+
 // The same for the stages beyond the stored ones: root^k = W^(k stride) from
 // the two-level table, W = exp(2*pi*i/N).
 template <TDirection D, class V>
@@ -355,7 +394,14 @@ template <TDirection D, class V> struct TStages {
         Radix4FirstStage<D>(z, count);
       done = plan.FirstSize;
     }
-    for (std::size_t q = done; q < count; q *= 4) {
+    std::size_t q = done;
+    for (; q >= V::Width && 16 * q <= count; q *= 16) {
+      const double* roots = StageRoots(plan, q);
+      const double* nextRoots = StageRoots(plan, 4 * q);
+      for (std::size_t b = 0; b < count; b += 16 * q)
+        StoredBlockPair<D, V>(z + 2 * b, q, roots, nextRoots);
+    }
+    for (; q < count; q *= 4) {
       const double* roots = StageRoots(plan, q);
       for (std::size_t b = 0; b < count; b += 4 * q)
         StoredBlock<D, V>(z + 2 * b, q, roots);
