@@ -8,9 +8,11 @@
 //
 // Complex transform: in-place decimation in time. A tiled bit-reversal
 // permutation first, then radix-4 stages (one radix-2 stage at the bottom when
-// log2 n is odd). The stages recurse depth first over quarters, so every
-// block of up to LeafSize values runs all its stages while it sits in cache;
-// only the top log4(n / LeafSize) stages stream the whole array.
+// log2 n is odd); from 2^9 values on the permutation also runs the two bottom
+// stages on each row it writes. The stages recurse depth first over quarters,
+// so every block of up to LeafSize values runs all its stages while it sits
+// in cache (two stages per pass where they can); only the top
+// log4(n / LeafSize) stages stream the whole array.
 //
 // Like fftvectors.h, everything here has internal linkage (see there).
 #pragma once
