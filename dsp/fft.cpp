@@ -4,6 +4,7 @@
 
 #include "errors.h"
 #include "fftsimd.h"
+#include "workerTeam.h"
 
 #include <cmath>
 #include <cstddef>
@@ -64,9 +65,13 @@ const TFftKernels* KernelsOf(TSimdPath path) {
   return Sse2FftKernels();
 }
 
+void RunOnSharedTeam(int count, void (*part)(void* context, int i), void* context) {
+  TWorkerTeam::Shared().Run(count, part, context);
+}
+
 } // namespace
 
-TFastFourierTransform::TFastFourierTransform(int order, TSimdPath path) {
+TFastFourierTransform::TFastFourierTransform(int order, TSimdPath path, bool parallel) {
   if (order < MinOrder || order > MaxOrder)
     throw TRavelinError("FFT order " + std::to_string(order) + " lies outside " + std::to_string(MinOrder) +
                         " .. " + std::to_string(MaxOrder));
@@ -76,6 +81,7 @@ TFastFourierTransform::TFastFourierTransform(int order, TSimdPath path) {
   FFirstSize = (order - 1) % 2 == 1 ? 2 : 4;
   FSimdPath = path <= BestSimdPath() ? path : BestSimdPath();
   FKernels = KernelsOf(FSimdPath);
+  FParallel = parallel && order >= ParallelOrder;
   BuildRoots();
 }
 
@@ -141,8 +147,9 @@ void TFastFourierTransform::BuildRoots() {
 }
 
 TFftPlan TFastFourierTransform::Plan() const {
-  return {FOrder,     FFirstSize, FRootLow.data(), FRootHigh.data(),
-          FRootShift, FRootMask,  FStage.data(),   FStageOffset};
+  return {FOrder,           FFirstSize,   FRootLow.data(),
+          FRootHigh.data(), FRootShift,   FRootMask,
+          FStage.data(),    FStageOffset, FParallel ? RunOnSharedTeam : nullptr};
 }
 
 void TFastFourierTransform::Forward(double* data) const {

@@ -14,6 +14,9 @@
 //
 // The kernels come in one version per instruction set (TSimdPath), chosen
 // when the transform is built; every version gives bit-identical results.
+// From ParallelOrder on, a transform shares its work with the process's
+// worker team (one thread per core) when the team is free, with results
+// bit-identical to one thread's.
 #pragma once
 
 #include <cstddef>
@@ -41,10 +44,12 @@ class TFastFourierTransform {
 public:
   static constexpr int MinOrder = 2;
   static constexpr int MaxOrder = 27;
+  static constexpr int ParallelOrder = 19;
 
   // Throws TRavelinError when order lies outside MinOrder .. MaxOrder. A path
-  // beyond BestSimdPath() gives way to BestSimdPath().
-  explicit TFastFourierTransform(int order, TSimdPath path = DefaultSimdPath());
+  // beyond BestSimdPath() gives way to BestSimdPath(). parallel = false keeps
+  // every size on the caller's thread.
+  explicit TFastFourierTransform(int order, TSimdPath path = DefaultSimdPath(), bool parallel = true);
 
   int Order() const { return FOrder; }
   int32_t Size() const { return FSize; }
@@ -88,6 +93,7 @@ private:
   std::size_t FFirstSize;
   TSimdPath FSimdPath;
   const TFftKernels* FKernels;
+  bool FParallel;
 };
 
 } // namespace ravelin

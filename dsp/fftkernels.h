@@ -29,6 +29,41 @@ namespace {
 // exp(-2*pi*i*jk/n): tables hold the positive roots, the inverse conjugates.
 enum class TDirection { Forward, Inverse };
 
+// A range [Begin, End) cut into RangeParts pieces whose bounds lie a whole
+// number of Grain steps from Begin; Body(lo, hi) runs once per piece.
+constexpr int RangeParts = 16;
+
+template <class TBody> struct TRangeJob {
+  const TBody* Body;
+  std::size_t Begin, End, Grain;
+
+  std::size_t Bound(int part) const {
+    const std::size_t steps = (End - Begin + Grain - 1) / Grain;
+    const std::size_t bound = Begin + Grain * (steps * static_cast<std::size_t>(part) / RangeParts);
+    return bound < End ? bound : End;
+  }
+  static void Part(void* context, int part) {
+    const auto& job = *static_cast<const TRangeJob*>(context);
+    const std::size_t lo = job.Bound(part), hi = job.Bound(part + 1);
+    if (lo < hi)
+      (*job.Body)(lo, hi);
+  }
+};
+
+// body(lo, hi) over pieces of [begin, end) that cover it once, on the plan's
+// threads when it has them (then the pieces must touch disjoint values).
+// Every value sees the same operations however the range is cut.
+template <class TBody>
+void ForRange(const TFftPlan& plan, std::size_t begin, std::size_t end, std::size_t grain,
+              const TBody& body) {
+  if (plan.RunParts == nullptr || end - begin <= grain) {
+    body(begin, end);
+    return;
+  }
+  TRangeJob<TBody> job{&body, begin, end, grain};
+  plan.RunParts(RangeParts, &TRangeJob<TBody>::Part, &job);
+}
+
 template <class V> inline V Half(V a) {
   return a * V::Splat(0.5);
 }
@@ -99,6 +134,14 @@ inline void ReverseIncrement(std::size_t& r, int bits) {
     bit >>= 1;
   }
   r |= bit;
+}
+
+// v with its low `bits` bits in reverse order.
+inline std::size_t ReverseBits(std::size_t v, int bits) {
+  std::size_t r = 0;
+  for (int b = 0; b < bits; ++b)
+    r |= ((v >> b) & 1u) << (bits - 1 - b);
+  return r;
 }
 
 // Tiles of 2^TileBits x 2^TileBits values: for every middle part of an index,
@@ -276,23 +319,26 @@ template <TDirection D, class V, std::size_t FirstSize> void ReorderTiles(const 
   const int middleBits = bits - 2 * TileBits;
   const int highShift = bits - TileBits;
   const std::size_t middleCount = std::size_t{1} << middleBits;
-  TCx1 tile[TileSize * TileSize], partner[TileSize * TileSize];
-  std::size_t reversedMiddle = 0;
-  for (std::size_t middle = 0; middle < middleCount; ++middle) {
-    const std::size_t base = middle << TileBits;
-    const std::size_t partnerBase = reversedMiddle << TileBits;
-    if (middle == reversedMiddle) {
-      LoadTile(z, base, highShift, tile);
-      StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, tile);
-    } else if (middle < reversedMiddle) {
-      LoadTile(z, base, highShift, tile);
-      LoadTile(z, partnerBase, highShift, partner);
-      StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, partner);
-      StoreTileReversed<D, V, FirstSize>(roots, z, partnerBase, highShift, tile);
+  // A pair of tiles belongs to the piece that holds the smaller middle part.
+  ForRange(plan, 0, middleCount, 1, [&](std::size_t first, std::size_t last) {
+    TCx1 tile[TileSize * TileSize], partner[TileSize * TileSize];
+    std::size_t reversedMiddle = ReverseBits(first, middleBits);
+    for (std::size_t middle = first; middle < last; ++middle) {
+      const std::size_t base = middle << TileBits;
+      const std::size_t partnerBase = reversedMiddle << TileBits;
+      if (middle == reversedMiddle) {
+        LoadTile(z, base, highShift, tile);
+        StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, tile);
+      } else if (middle < reversedMiddle) {
+        LoadTile(z, base, highShift, tile);
+        LoadTile(z, partnerBase, highShift, partner);
+        StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, partner);
+        StoreTileReversed<D, V, FirstSize>(roots, z, partnerBase, highShift, tile);
+      }
+      if (middle + 1 < last)
+        ReverseIncrement(reversedMiddle, middleBits);
     }
-    if (middle + 1 < middleCount)
-      ReverseIncrement(reversedMiddle, middleBits);
-  }
+  });
 }
 
 template <TDirection D, class V> std::size_t Reorder(const TFftPlan& plan, double* z) {
@@ -346,14 +392,16 @@ void StoredBlockPair(double* z, std::size_t q, const double* roots, const double
   }
 }
 
-// The same for the stages beyond the stored ones: root^k = W^(k stride) from
-// the two-level table, W = exp(2*pi*i/N).
+// The same for the stages beyond the stored ones, for k from first to last
+// (multiples of the width): root^k = W^(k stride) from the two-level table,
+// W = exp(2*pi*i/N).
 template <TDirection D, class V>
-void StreamedBlock(double* z, std::size_t q, const TFftPlan& plan, std::size_t stride) {
+void StreamedBlock(double* z, std::size_t q, const TFftPlan& plan, std::size_t stride, std::size_t first,
+                   std::size_t last) {
   double* z1 = z + 2 * q;
   double* z2 = z + 4 * q;
   double* z3 = z + 6 * q;
-  for (std::size_t k = 0; k < q; k += V::Width) {
+  for (std::size_t k = first; k < last; k += V::Width) {
     const std::size_t o = 2 * k;
     std::size_t j1[V::Width], j2[V::Width], j3[V::Width];
     for (std::size_t l = 0; l < V::Width; ++l) {
@@ -384,7 +432,7 @@ template <TDirection D, class V> struct TStages {
     if (q <= StoredPowersLimit)
       StoredBlock<D, V>(z, q, StageRoots(plan, q));
     else
-      StreamedBlock<D, V>(z, q, plan, (std::size_t{1} << plan.Order) / (4 * q));
+      StreamedBlock<D, V>(z, q, plan, (std::size_t{1} << plan.Order) / (4 * q), 0, q);
   }
 
   // done = size of the blocks Reorder already transformed (1: none).
@@ -421,6 +469,24 @@ template <TDirection D, class V> struct TStages {
     for (std::size_t b = 0; b < 4; ++b)
       Run(plan, z + 2 * b * q, q, done);
     Block(plan, z, q);
+  }
+
+  // The whole transform of n values. On several threads the four quarters
+  // run side by side, then the top stage in pieces of its k.
+  static void RunAll(const TFftPlan& plan, double* z, std::size_t n, std::size_t done) {
+    if (plan.RunParts == nullptr || n / 4 <= StoredPowersLimit) {
+      Run(plan, z, n, done);
+      return;
+    }
+    const std::size_t q = n / 4;
+    ForRange(plan, 0, 4, 1, [&](std::size_t first, std::size_t last) {
+      for (std::size_t b = first; b < last; ++b)
+        Run(plan, z + 2 * b * q, q, done);
+    });
+    const std::size_t stride = (std::size_t{1} << plan.Order) / (4 * q);
+    ForRange(plan, 0, q, V::Width, [&](std::size_t first, std::size_t last) {
+      StreamedBlock<D, V>(z, q, plan, stride, first, last);
+    });
   }
 };
 
@@ -474,8 +540,11 @@ template <TDirection D, class V> void Split(const TFftPlan& plan, double* a) {
   std::size_t k = 1;
   for (; k < quarter && k < V::Width; ++k)
     SplitGroup<D, TCx1>(plan, a, n, k);
-  for (; k < quarter; k += V::Width)
-    SplitGroup<D, V>(plan, a, n, k);
+  // Each group's four runs of bins are its own: pieces of k go side by side.
+  ForRange(plan, k, quarter, V::Width, [&](std::size_t first, std::size_t last) {
+    for (std::size_t g = first; g < last; g += V::Width)
+      SplitGroup<D, V>(plan, a, n, g);
+  });
   if (n >= 4) {
     TCx1 x = TCx1::Load(a + 2 * quarter), m = TCx1::Load(a + 2 * (n - quarter));
     SplitValues<D>(x, m, Root<TCx1>(plan, &quarter));
@@ -487,7 +556,7 @@ template <TDirection D, class V> void Split(const TFftPlan& plan, double* a) {
 template <class V> void Forward(const TFftPlan& plan, double* data) {
   const std::size_t n = std::size_t{1} << (plan.Order - 1);
   const std::size_t done = Reorder<TDirection::Forward, V>(plan, data);
-  TStages<TDirection::Forward, V>::Run(plan, data, n, done);
+  TStages<TDirection::Forward, V>::RunAll(plan, data, n, done);
   Split<TDirection::Forward, V>(plan, data);
   const double zero = data[0] + data[1];
   data[1] = data[0] - data[1];
@@ -501,7 +570,7 @@ template <class V> void Inverse(const TFftPlan& plan, double* data) {
   data[0] = even;
   Split<TDirection::Inverse, V>(plan, data);
   const std::size_t done = Reorder<TDirection::Inverse, V>(plan, data);
-  TStages<TDirection::Inverse, V>::Run(plan, data, n, done);
+  TStages<TDirection::Inverse, V>::RunAll(plan, data, n, done);
 }
 
 // Bin by bin from [2]; [0] and [1] are two independent reals. The first

@@ -8,6 +8,10 @@
 
 namespace ravelin {
 
+// Runs part(context, i) for every i in 0 .. count-1, several at a time on
+// other threads where it can, and returns when all are done.
+using TPartRunner = void (*)(int count, void (*part)(void* context, int i), void* context);
+
 // Read-only view of a transform's tables (see fft.h for their meaning).
 struct TFftPlan {
   int Order;                      // log2 N
@@ -18,6 +22,7 @@ struct TFftPlan {
   std::size_t RootMask;           // (1 << RootShift) - 1
   const double* Stage;            // stored roots of the stages with q <= StoredPowersLimit
   const std::size_t* StageOffset; // start of each stored stage in Stage
+  TPartRunner RunParts;           // nil: the kernels do all their work on the caller's thread
 };
 
 // Stages with q up to this size keep root^k, root^2k and root^3k in a table

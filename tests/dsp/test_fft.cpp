@@ -361,6 +361,28 @@ TEST(FastFourierTransform, WidePathsMatchTheSse2PathBitForBit) {
     GTEST_SKIP() << "the processor has no wide path";
 }
 
+// A large transform shared with the worker team must give one thread's
+// results bit for bit on every path, at both first sizes.
+TEST(FastFourierTransform, SharedWorkMatchesOneThreadBitForBit) {
+  for (const TSimdPath path : {TSimdPath::Sse2, TSimdPath::Avx2, TSimdPath::Avx512}) {
+    if (path > BestSimdPath())
+      continue;
+    SCOPED_TRACE(SimdPathName(path));
+    for (int order = TFastFourierTransform::ParallelOrder; order <= 22; ++order) {
+      SCOPED_TRACE(order);
+      const TFastFourierTransform alone(order, path, false), shared(order, path);
+      const std::size_t n = std::size_t{1} << order;
+      std::vector<double> a = RandomSignal(n, 7u + static_cast<unsigned>(order)), b = a;
+      alone.Forward(a.data());
+      shared.Forward(b.data());
+      EXPECT_TRUE(SameBits(a, b)) << "Forward";
+      alone.Inverse(a.data());
+      shared.Inverse(b.data());
+      EXPECT_TRUE(SameBits(a, b)) << "Inverse";
+    }
+  }
+}
+
 // CTest runs this program once per path with RAVELIN_SIMD set: new transforms
 // must then use that path, or skip where the processor lacks it; an unknown
 // name leaves the best path.
