@@ -11,6 +11,12 @@
 // The object is immutable after construction and holds only tables of about
 // 4 sqrt(N) + 66000 doubles: Forward and Inverse never allocate and touch
 // nothing but the caller's array.
+//
+// The kernels come in one version per instruction set (TSimdPath), chosen
+// when the transform is built; every version gives bit-identical results.
+// From ParallelOrder on, a transform shares its work with the process's
+// worker team (one thread per core) when the team is free, with results
+// bit-identical to one thread's.
 #pragma once
 
 #include <cstddef>
@@ -19,17 +25,37 @@
 
 namespace ravelin {
 
+struct TFftKernels;
+struct TFftPlan;
+
+// Instruction sets the transform kernels exist for, narrowest first.
+enum class TSimdPath { Sse2, Avx2, Avx512 };
+
+// The widest path this processor (and its operating system) runs.
+TSimdPath BestSimdPath();
+// The path new transforms use unless told otherwise: the one the environment
+// variable RAVELIN_SIMD names (sse2, avx2 or avx512; read once), or
+// BestSimdPath() when it is unset, unknown or names a path beyond it.
+TSimdPath DefaultSimdPath();
+// "sse2", "avx2" or "avx512".
+const char* SimdPathName(TSimdPath path);
+
 class TFastFourierTransform {
 public:
   static constexpr int MinOrder = 2;
   static constexpr int MaxOrder = 27;
+  static constexpr int ParallelOrder = 19;
 
-  // Throws TRavelinError when order lies outside MinOrder .. MaxOrder.
-  explicit TFastFourierTransform(int order);
+  // Throws TRavelinError when order lies outside MinOrder .. MaxOrder. A path
+  // beyond BestSimdPath() gives way to BestSimdPath(). parallel = false keeps
+  // every size on the caller's thread.
+  explicit TFastFourierTransform(int order, TSimdPath path = DefaultSimdPath(), bool parallel = true);
 
   int Order() const { return FOrder; }
   int32_t Size() const { return FSize; }
   double InverseScale() const { return FInverseScale; }
+  // The instruction set the kernels of this transform use.
+  TSimdPath SimdPath() const { return FSimdPath; }
 
   // Real signal -> packed spectrum, unscaled.
   void Forward(double* data) const;
@@ -43,9 +69,8 @@ public:
   void Scale(double* data, double factor) const;
 
 private:
-  struct TStages;
   void BuildRoots();
-  const double* StageRoots(std::size_t q) const;
+  TFftPlan Plan() const;
 
   int FOrder;
   int32_t FSize;
@@ -59,12 +84,16 @@ private:
   int FRootShift;
   std::size_t FRootMask;
   // Roots of the radix-4 stages of up to 4 x 4096 values of the half-size
-  // complex transform (at most 65520 doubles whatever N).
+  // complex transform (at most 65520 doubles whatever N), in groups of up to
+  // four k as the wide kernels load them (fftsimd.h).
   std::vector<double> FStage;
   // Start of each stage's roots in FStage (at most 13 stages for order 27).
   std::size_t FStageOffset[13] = {};
   // Values per block of the first complex stage: 2 or 4.
   std::size_t FFirstSize;
+  TSimdPath FSimdPath;
+  const TFftKernels* FKernels;
+  bool FParallel;
 };
 
 } // namespace ravelin

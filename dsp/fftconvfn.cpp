@@ -2,6 +2,7 @@
 
 #include "buffers.h"
 #include "errors.h"
+#include "fftconvavx2.h"
 
 #include <cstring>
 
@@ -178,6 +179,26 @@ void QuadStoreMulAdd(const void* x, const void* h, int32_t m, void* a) {
 constexpr TSpectrumKernels QuadKernels{TStoreVariant::Quad, QuadPackToStore, QuadStoreToPack, QuadStoreMul,
                                        QuadStoreMulAdd};
 
+// The same with the bins' products on two groups per AVX2 register.
+const TQuadProducts& WideProducts() {
+  static const TQuadProducts products = QuadProductsAvx2();
+  return products;
+}
+
+void QuadWideStoreMul(const void* x, const void* h, int32_t m, void* a) {
+  WideProducts().StoreMul(x, h, m, a);
+  StoreEnds(QuadEnds(a, m), MulEnds(LoadEnds(QuadEnds(x, m)), LoadEnds(QuadEnds(h, m))));
+}
+
+void QuadWideStoreMulAdd(const void* x, const void* h, int32_t m, void* a) {
+  WideProducts().StoreMulAdd(x, h, m, a);
+  StoreEnds(QuadEnds(a, m),
+            MulAddEnds(LoadEnds(QuadEnds(a, m)), LoadEnds(QuadEnds(x, m)), LoadEnds(QuadEnds(h, m))));
+}
+
+constexpr TSpectrumKernels QuadWideKernels{TStoreVariant::Quad, QuadPackToStore, QuadStoreToPack,
+                                           QuadWideStoreMul, QuadWideStoreMulAdd};
+
 #endif
 
 } // namespace
@@ -191,11 +212,18 @@ bool StoreVariantAvailable(TStoreVariant variant) {
 }
 
 const TSpectrumKernels& SpectrumKernels(TStoreVariant variant) {
+  return SpectrumKernels(variant, DefaultSimdPath());
+}
+
+const TSpectrumKernels& SpectrumKernels(TStoreVariant variant, TSimdPath path) {
   if (!StoreVariantAvailable(variant))
     throw TRavelinError("Spectrum store variant not available on this processor");
 #if defined(RAVELIN_QUAD_STORE)
-  if (variant == TStoreVariant::Quad)
+  if (variant == TStoreVariant::Quad) {
+    if (path >= TSimdPath::Avx2 && BestSimdPath() >= TSimdPath::Avx2 && WideProducts().StoreMul != nullptr)
+      return QuadWideKernels;
     return QuadKernels;
+  }
 #endif
   return PlainKernels;
 }

@@ -20,6 +20,8 @@
 // StoreMulAdd); Quad works in single precision throughout.
 #pragma once
 
+#include "fft.h"
+
 #include <cstdint>
 
 namespace ravelin {
@@ -42,8 +44,11 @@ struct TSpectrumKernels {
 
 // Quad needs a build with SSE2 and a processor reporting SSE.
 bool StoreVariantAvailable(TStoreVariant variant);
-// Throws TRavelinError for a variant that is not available.
+// Throws TRavelinError for a variant that is not available. The products
+// run on the widest instruction set up to path (default DefaultSimdPath(),
+// see fft.h) that the processor has; every path gives identical results.
 const TSpectrumKernels& SpectrumKernels(TStoreVariant variant);
+const TSpectrumKernels& SpectrumKernels(TStoreVariant variant, TSimdPath path);
 // Quad when available, otherwise Plain; decided once per run.
 TStoreVariant DefaultStoreVariant();
 

@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <random>
@@ -311,6 +313,93 @@ TEST(FastFourierTransform, ZeroAndNyquistTermsAreIndependentReals) {
   std::vector<double> d{1.0, 2.0, 3.0, 4.0};
   fft.Scale(d.data(), -0.5);
   EXPECT_EQ(d, (std::vector<double>{-0.5, -1.0, -1.5, -2.0}));
+}
+
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+// Every wide path must give the SSE2 path's results bit for bit (stored
+// files may not depend on the processor), at every size, since each size
+// takes its own mix of full, narrow and single-value code. A path the
+// processor lacks falls back to the best one it has.
+TEST(FastFourierTransform, WidePathsMatchTheSse2PathBitForBit) {
+  bool compared = false;
+  for (const TSimdPath path : {TSimdPath::Avx2, TSimdPath::Avx512}) {
+    SCOPED_TRACE(SimdPathName(path));
+    if (path > BestSimdPath()) {
+      EXPECT_EQ(TFastFourierTransform(TFastFourierTransform::MinOrder, path).SimdPath(), BestSimdPath());
+      continue;
+    }
+    compared = true;
+    for (int order = TFastFourierTransform::MinOrder; order <= 24; ++order) {
+      SCOPED_TRACE(order);
+      const TFastFourierTransform narrow(order, TSimdPath::Sse2), wide(order, path);
+      ASSERT_EQ(wide.SimdPath(), path);
+      const std::size_t n = std::size_t{1} << order;
+      std::vector<double> a = RandomSignal(n, static_cast<unsigned>(order)), b = a;
+      narrow.Forward(a.data());
+      wide.Forward(b.data());
+      EXPECT_TRUE(SameBits(a, b)) << "Forward";
+      const std::vector<double> spectrum = a;
+      std::vector<double> c = RandomSignal(n, 50u + static_cast<unsigned>(order)), d = c;
+      narrow.Inverse(c.data());
+      wide.Inverse(d.data());
+      EXPECT_TRUE(SameBits(c, d)) << "Inverse";
+      narrow.Multiply(a.data(), c.data());
+      wide.Multiply(b.data(), c.data());
+      EXPECT_TRUE(SameBits(a, b)) << "Multiply";
+      narrow.Divide(a.data(), spectrum.data());
+      wide.Divide(b.data(), spectrum.data());
+      EXPECT_TRUE(SameBits(a, b)) << "Divide";
+      narrow.Scale(a.data(), 0.1);
+      wide.Scale(b.data(), 0.1);
+      EXPECT_TRUE(SameBits(a, b)) << "Scale";
+    }
+  }
+  if (!compared)
+    GTEST_SKIP() << "the processor has no wide path";
+}
+
+// A large transform shared with the worker team must give one thread's
+// results bit for bit on every path, at both first sizes.
+TEST(FastFourierTransform, SharedWorkMatchesOneThreadBitForBit) {
+  for (const TSimdPath path : {TSimdPath::Sse2, TSimdPath::Avx2, TSimdPath::Avx512}) {
+    if (path > BestSimdPath())
+      continue;
+    SCOPED_TRACE(SimdPathName(path));
+    for (int order = TFastFourierTransform::ParallelOrder; order <= 22; ++order) {
+      SCOPED_TRACE(order);
+      const TFastFourierTransform alone(order, path, false), shared(order, path);
+      const std::size_t n = std::size_t{1} << order;
+      std::vector<double> a = RandomSignal(n, 7u + static_cast<unsigned>(order)), b = a;
+      alone.Forward(a.data());
+      shared.Forward(b.data());
+      EXPECT_TRUE(SameBits(a, b)) << "Forward";
+      alone.Inverse(a.data());
+      shared.Inverse(b.data());
+      EXPECT_TRUE(SameBits(a, b)) << "Inverse";
+    }
+  }
+}
+
+// CTest runs this program once per path with RAVELIN_SIMD set: new transforms
+// must then use that path, or skip where the processor lacks it; an unknown
+// name leaves the best path.
+TEST(FastFourierTransform, RavelinSimdSelectsTheDefaultPath) {
+  const char* forced = std::getenv("RAVELIN_SIMD");
+  if (forced == nullptr)
+    GTEST_SKIP() << "RAVELIN_SIMD is not set";
+  for (const TSimdPath path : {TSimdPath::Sse2, TSimdPath::Avx2, TSimdPath::Avx512}) {
+    if (std::strcmp(forced, SimdPathName(path)) != 0)
+      continue;
+    if (path > BestSimdPath())
+      GTEST_SKIP() << "the processor lacks " << forced;
+    EXPECT_EQ(TFastFourierTransform(10).SimdPath(), path);
+    EXPECT_EQ(DefaultSimdPath(), path);
+    return;
+  }
+  EXPECT_EQ(DefaultSimdPath(), BestSimdPath()) << "unknown path " << forced;
 }
 
 } // namespace

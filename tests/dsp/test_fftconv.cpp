@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <set>
 #include <vector>
@@ -231,6 +232,32 @@ TEST(SpectrumKernels, ProductsMatchComplexArithmetic) {
       EXPECT_NEAR(sum[2 * bin], s.real(), 1e-6) << VariantName(variant) << bin;
       EXPECT_NEAR(sum[2 * bin + 1], s.imag(), 1e-6) << VariantName(variant) << bin;
     }
+  }
+}
+
+// The AVX2 products of the Quad layout against the SSE2 ones, bit for bit,
+// for odd and even group counts (stored spectra must not depend on the
+// processor).
+TEST(SpectrumKernels, QuadProductsAreTheSameOnEveryPath) {
+  if (!StoreVariantAvailable(TStoreVariant::Quad) || BestSimdPath() < TSimdPath::Avx2)
+    GTEST_SKIP() << "no Quad layout or no AVX2";
+  const TSpectrumKernels& narrow = SpectrumKernels(TStoreVariant::Quad, TSimdPath::Sse2);
+  const TSpectrumKernels& wide = SpectrumKernels(TStoreVariant::Quad, TSimdPath::Avx2);
+  ASSERT_NE(narrow.StoreMulAdd, wide.StoreMulAdd);
+  for (int32_t m : {4, 12, 1024}) {
+    const auto doubles = static_cast<size_t>(2 * m);
+    TAlignedDoubles xs(doubles / 2 + 2), hs(doubles / 2 + 2), a1(doubles / 2 + 2), a2(doubles / 2 + 2);
+    narrow.PackToStore(RandomDoubles(doubles, 1).data(), m, xs.Data());
+    narrow.PackToStore(RandomDoubles(doubles, 2).data(), m, hs.Data());
+    narrow.PackToStore(RandomDoubles(doubles, 3).data(), m, a1.Data());
+    narrow.PackToStore(RandomDoubles(doubles, 3).data(), m, a2.Data());
+    const size_t bytes = 8 * static_cast<size_t>(m) + 16;
+    narrow.StoreMulAdd(xs.Data(), hs.Data(), m, a1.Data());
+    wide.StoreMulAdd(xs.Data(), hs.Data(), m, a2.Data());
+    EXPECT_EQ(std::memcmp(a1.Data(), a2.Data(), bytes), 0) << "StoreMulAdd, M=" << m;
+    narrow.StoreMul(xs.Data(), hs.Data(), m, a1.Data());
+    wide.StoreMul(xs.Data(), hs.Data(), m, a2.Data());
+    EXPECT_EQ(std::memcmp(a1.Data(), a2.Data(), bytes), 0) << "StoreMul, M=" << m;
   }
 }
 
