@@ -1,5 +1,6 @@
 // Forward + Inverse of the real FFT on each kernel path (0 = sse2, 1 = avx2,
-// 2 = avx512; paths the processor lacks are skipped), and (when available)
+// 2 = avx512; paths the processor lacks are skipped) on one thread, on the
+// best path with the worker team (3) where the size uses it, and (when available)
 // FFTW's in-place r2c + c2r pair with FFTW_MEASURE plans at the same sizes,
 // side by side. scripts/bench-fft.sh prints the ratios.
 #include "fft.h"
@@ -33,13 +34,17 @@ void SetCounters(benchmark::State& state, std::size_t n) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(n));
 }
 
+// Path 3: the best path, sharing the work with the worker team.
+constexpr int SharedPath = 3;
+
 void BM_RavelinForwardInverse(benchmark::State& state) {
-  const auto path = static_cast<ravelin::TSimdPath>(state.range(1));
+  const bool shared = state.range(1) == SharedPath;
+  const auto path = shared ? ravelin::BestSimdPath() : static_cast<ravelin::TSimdPath>(state.range(1));
   if (path > ravelin::BestSimdPath()) {
     state.SkipWithError("the processor lacks this path");
     return;
   }
-  const ravelin::TFastFourierTransform fft(static_cast<int>(state.range(0)), path);
+  const ravelin::TFastFourierTransform fft(static_cast<int>(state.range(0)), path, shared);
   const auto n = static_cast<std::size_t>(fft.Size());
   std::vector<double> signal(n), data(n);
   FillSignal(signal.data(), n);
@@ -61,6 +66,12 @@ BENCHMARK(BM_RavelinForwardInverse)
     ->ArgsProduct({{12, 16, 20, 22, 24}, {0, 1, 2}})
     ->ArgNames({"order", "path"})
     ->Unit(benchmark::kMicrosecond);
+// Wall time: the team's threads are not in the benchmark thread's CPU time.
+BENCHMARK(BM_RavelinForwardInverse)
+    ->ArgsProduct({{20, 22, 24}, {SharedPath}})
+    ->ArgNames({"order", "path"})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 #if defined(RAVELIN_HAVE_FFTW)
 void BM_FftwR2cC2r(benchmark::State& state) {
