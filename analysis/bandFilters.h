@@ -48,8 +48,9 @@ enum class TBandPhase {
 };
 
 // One response transformed once and filtered into any band. Half a second of
-// silence goes ahead of the response, where the filters' ringing ahead of
-// the first arrivals lands instead of wrapping around.
+// silence goes ahead of the response: the filters' ringing ahead of the first
+// arrivals lands there, and the zero-phase filters' ringing after the last
+// samples wraps around into it, clear of the response.
 class TBandFilterBank {
 public:
   // Throws TRavelinError beyond the transform's largest size.
