@@ -39,15 +39,20 @@ std::vector<double> WindowPower(const double* full, int32_t size, int32_t zeroIn
 
 // Samples from the linear response's peak to where its decay meets the noise,
 // over the time from zero to twice the space between the linear response and
-// order 2 (the widest space between orders).
+// order 2 (the widest space between orders). When what follows the decay lies
+// less than MinWindowPnrDb below the peak, the decay has not ended within
+// that time, and all of it counts.
 int64_t LinearDecaySamples(const double* full, int32_t size, int32_t zeroIndex, const THarmonicWindow& second,
                            int32_t sampleRate) {
+  constexpr double MinWindowPnrDb = 20.0;
   std::vector<float> linear(static_cast<size_t>(2 * (second.End - second.Zero)));
   for (size_t j = 0; j < linear.size(); ++j)
     linear[j] = static_cast<float>(full[(static_cast<size_t>(zeroIndex) + j) % static_cast<size_t>(size)]);
   const TChannelFigures figures =
       AnalyzeResponse(linear.data(), static_cast<int32_t>(linear.size()), {sampleRate, 0, 0});
-  return figures.DecayEndIndex - figures.PeakIndex;
+  const int64_t end =
+      figures.PnrDb < MinWindowPnrDb ? static_cast<int64_t>(linear.size()) : figures.DecayEndIndex;
+  return end - figures.PeakIndex;
 }
 
 std::string OverlapText(int order, double decayMs, double spaceMs) {

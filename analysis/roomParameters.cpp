@@ -50,42 +50,58 @@ struct TDecayLine {
   double SlopeDb = 0.0; // per sample, negative
 };
 
+// Where the decay line meets the noise, and the energy of the line continued
+// from there as an exponential (the compensation).
+struct TTruncation {
+  int32_t End = 0;    // truncation point, exclusive
+  double Ratio = 0.0; // the line's power ratio from one sample to the next
+  double Tail = 0.0;  // the energy from End on
+
+  TTruncation(const TDecayLine& line, double noiseDb, int32_t onset, size_t length) {
+    const double crosspoint = onset + (line.OnsetDb - noiseDb) / -line.SlopeDb;
+    End = static_cast<int32_t>(
+        std::clamp<double>(std::round(crosspoint), onset + 1.0, static_cast<double>(length)));
+    Ratio = std::pow(10.0, 0.1 * line.SlopeDb);
+    Tail = std::pow(10.0, 0.1 * (line.OnsetDb + line.SlopeDb * (End - onset))) / (1.0 - Ratio);
+  }
+  // The tail's energy from onset + offset on, for offsets at or beyond End.
+  double TailFrom(int32_t offset, int32_t onset) const {
+    return Tail * std::pow(Ratio, offset - (End - onset));
+  }
+  // The tail's first moment about the onset, in samples
+  // (sum over m >= 0 of (End - onset + m) Tail r^m (1 - r)).
+  double TailMoment(int32_t onset) const { return Tail * ((End - onset) + Ratio / (1.0 - Ratio)); }
+};
+
 // The band's energy from any sample on, counted from the onset: the squared
-// samples up to the truncation point, where the decay line meets the noise,
-// then the line continued as an exponential (the compensation). The total
-// also holds the energy from start (at or before the onset) to the onset,
-// where the zero-phase filter spreads part of the first arrival. The sums of
-// squares are formed once; Truncate may be called again with a better line.
+// samples up to the truncation point, then the compensation. The total also
+// holds the energy from start (at or before the onset) to the onset, where
+// the band filter spreads the first arrival. The sums of squares are formed
+// once; Truncate may be called again with a better line.
 class TBandEnergy {
 public:
-  TBandEnergy(const std::vector<float>& band, int32_t start, int32_t onset, int32_t sampleRate) :
-      FBand(band), FStart(start), FOnset(onset), FRate(sampleRate) {
-    FSquares.assign(band.size() - static_cast<size_t>(onset) + 1, 0.0);
-    for (size_t i = band.size(); i-- > static_cast<size_t>(onset);) {
+  // squares is the storage of the sums, kept from one band to the next.
+  TBandEnergy(const std::vector<float>& band, int32_t start, int32_t onset, int32_t sampleRate,
+              std::vector<double>& squares) :
+      FBand(band),
+      FStart(start), FOnset(onset), FRate(sampleRate), FSquares(squares) {
+    FSquares.resize(band.size() - static_cast<size_t>(start) + 1);
+    FSquares.back() = 0.0;
+    for (size_t i = band.size(); i-- > static_cast<size_t>(start);) {
       const auto sample = static_cast<double>(band[i]);
-      FSquares[i - static_cast<size_t>(onset)] =
-          FSquares[i - static_cast<size_t>(onset) + 1] + sample * sample;
+      FSquares[i - static_cast<size_t>(start)] =
+          FSquares[i - static_cast<size_t>(start) + 1] + sample * sample;
     }
-    for (int32_t i = start; i < onset; ++i) {
-      const auto sample = static_cast<double>(band[static_cast<size_t>(i)]);
-      FEarly += sample * sample;
-    }
+    FEarly = FSquares[0] - FSquares[static_cast<size_t>(onset - start)];
   }
 
   void Truncate(const TDecayLine& line, double noiseDb) {
-    const double crosspoint = FOnset + (line.OnsetDb - noiseDb) / -line.SlopeDb;
-    FEnd = static_cast<int32_t>(
-        std::clamp<double>(std::round(crosspoint), FOnset + 1.0, static_cast<double>(FBand.size())));
-    FRatio = std::pow(10.0, 0.1 * line.SlopeDb);
-    FTail = std::pow(10.0, 0.1 * (line.OnsetDb + line.SlopeDb * (FEnd - FOnset))) / (1.0 - FRatio);
+    const TTruncation truncation(line, noiseDb, FOnset, FBand.size());
+    FEnd = truncation.End;
+    FRatio = truncation.Ratio;
+    FTail = truncation.Tail;
   }
 
-  // Energy from sample onset + offset on (offset >= 0).
-  double From(int32_t offset) const {
-    if (offset <= FEnd - FOnset)
-      return Backward(offset);
-    return FTail * std::pow(FRatio, offset - (FEnd - FOnset));
-  }
   double Total() const { return FEarly + Backward(0); }
   // Samples from the onset to the truncation point.
   int32_t Span() const { return FEnd - FOnset; }
@@ -98,17 +114,6 @@ public:
       return std::nullopt;
     const double slope = -60.0 / (*time * FRate);
     return TDecayLine{PowerDb(Total() * (1.0 - std::pow(10.0, 0.1 * slope))), slope};
-  }
-
-  // First moment of the energy about the onset, the tail's included
-  // (sum over m >= 0 of (end - onset + m) tail r^m (1 - r)).
-  double CentreTimeMs() const {
-    double moment = FTail * ((FEnd - FOnset) + FRatio / (1.0 - FRatio));
-    for (int32_t i = FStart; i < FEnd; ++i) {
-      const auto sample = static_cast<double>(FBand[static_cast<size_t>(i)]);
-      moment += (i - FOnset) * sample * sample;
-    }
-    return 1000.0 * moment / Total() / FRate;
   }
 
   // Decay time of the fit in seconds, or nothing when the integral does not
@@ -150,9 +155,10 @@ public:
   }
 
 private:
-  // Energy from onset + i on, for i up to the truncation point.
+  // Energy from onset + i on, for i from start - onset up to the truncation point.
   double Backward(int32_t i) const {
-    return FSquares[static_cast<size_t>(i)] - FSquares[static_cast<size_t>(FEnd - FOnset)] + FTail;
+    return FSquares[static_cast<size_t>(i + FOnset - FStart)] - FSquares[static_cast<size_t>(FEnd - FStart)] +
+           FTail;
   }
 
   // Least-squares line of the integral's level over [first, last).
@@ -176,11 +182,11 @@ private:
   int32_t FStart;
   int32_t FOnset;
   int32_t FRate;
-  std::vector<double> FSquares; // sum of squares from onset + i to the band's end
-  double FEarly = 0.0;          // energy ahead of the onset
-  int32_t FEnd = 0;             // truncation point, exclusive
-  double FRatio = 0.0;          // the line's power ratio from one sample to the next
-  double FTail = 0.0;           // compensation: the energy from FEnd on
+  std::vector<double>& FSquares; // sum of squares from start + i to the band's end
+  double FEarly = 0.0;           // energy ahead of the onset
+  int32_t FEnd = 0;              // truncation point, exclusive
+  double FRatio = 0.0;           // the line's power ratio from one sample to the next
+  double FTail = 0.0;            // compensation: the energy from FEnd on
 };
 
 int32_t PeakIndex(const std::vector<float>& samples, int32_t from) {
@@ -204,18 +210,45 @@ void SetDecayTimes(const TBandEnergy& energy, double inrDb, double bandwidthHz, 
   }
 }
 
-void SetEnergyRatios(const TBandEnergy& energy, double inrDb, int32_t sampleRate, TBandParameters& band) {
+// The first sample of band (every step-th sample of the band signal) within
+// 20 dB of its largest, or the onset if it comes before.
+int32_t BandStart(const std::vector<float>& band, int32_t onset, int32_t step = 1) {
+  return std::min(onset, step * ResponseOnset(band.data(), static_cast<int32_t>(band.size())));
+}
+
+// C50, C80, D50 and Ts of band (every step-th sample of the band signal, the
+// onset at sample onset) truncated and compensated with the band's decay
+// line, in one pass. Each sample stands for the energy of step samples.
+void SetEnergyRatios(const std::vector<float>& band, int32_t step, int32_t onset, const TDecayLine& line,
+                     double noiseDb, double inrDb, int32_t sampleRate, TBandParameters& parameters) {
   if (inrDb < EnergyMinInrDb) {
-    band.Warnings.push_back(RangeWarning("C50, C80, D50 and Ts", EnergyMinInrDb, inrDb));
+    parameters.Warnings.push_back(RangeWarning("C50, C80, D50 and Ts", EnergyMinInrDb, inrDb));
     return;
   }
-  const double total = energy.Total();
-  const double late50 = energy.From(static_cast<int32_t>(std::lround(0.05 * sampleRate)));
-  const double late80 = energy.From(static_cast<int32_t>(std::lround(0.08 * sampleRate)));
-  band.C50Db = 10.0 * std::log10((total - late50) / late50);
-  band.C80Db = 10.0 * std::log10((total - late80) / late80);
-  band.D50 = (total - late50) / total;
-  band.TsMs = energy.CentreTimeMs();
+  const TTruncation truncation(line, noiseDb, onset, band.size() * static_cast<size_t>(step));
+  const auto n50 = static_cast<int32_t>(std::lround(0.05 * sampleRate));
+  const auto n80 = static_cast<int32_t>(std::lround(0.08 * sampleRate));
+  double total = truncation.Tail, moment = truncation.TailMoment(onset);
+  double late50 = n50 < truncation.End - onset ? truncation.Tail : truncation.TailFrom(n50, onset);
+  double late80 = n80 < truncation.End - onset ? truncation.Tail : truncation.TailFrom(n80, onset);
+  // Sample i stands for the samples [i - (step - 1) / 2, i + (step + 1) / 2):
+  // the share of them from sample b on.
+  const double reach = 0.5 * (step + 1);
+  const auto shareFrom = [&](int32_t i, double b) { return std::clamp((i + reach - b) / step, 0.0, 1.0); };
+  const auto count = static_cast<int32_t>(band.size());
+  for (int32_t i = BandStart(band, onset, step) / step * step;
+       i / step < count && i + reach - step < truncation.End; i += step) {
+    const auto sample = static_cast<double>(band[static_cast<size_t>(i / step)]);
+    const double square = step * sample * sample * (1.0 - shareFrom(i, truncation.End));
+    total += square;
+    moment += (i - onset) * square;
+    late50 += square * shareFrom(i, onset + n50);
+    late80 += square * shareFrom(i, onset + n80);
+  }
+  parameters.C50Db = 10.0 * std::log10((total - late50) / late50);
+  parameters.C80Db = 10.0 * std::log10((total - late80) / late80);
+  parameters.D50 = (total - late50) / total;
+  parameters.TsMs = 1000.0 * moment / total / sampleRate;
 }
 
 // The integral the decay times were fitted to, with the lines of those given.
@@ -239,9 +272,25 @@ TBandDecay BandDecay(const TBandEnergy& energy, const TBandParameters& band, int
   return decay;
 }
 
-// The band's parameters, and its decay when one is asked for.
-TBandParameters BandParameters(const std::vector<float>& filtered, const TBand& band, int32_t onset,
-                               int32_t sampleRate, TBandDecay* plotted) {
+// One band's response filtered both ways, the index of the response's onset
+// in them, and the storage of the sums, all kept from one band to the next.
+struct TBandSignals {
+  std::vector<float> Reversed; // for the decay: the filter's ringing lies ahead of the onset
+  std::vector<float> Zero;     // for the energy ratios: each arrival's energy keeps its time
+  int32_t ZeroStep = 1;        // Zero holds every ZeroStep-th sample
+  int32_t Onset = 0;
+  std::vector<double> Work, Squares;
+};
+
+// The band's parameters, and its decay when one is asked for. The decay times
+// come from the reversed filtering, whose decay after the onset is the
+// response's own, however narrow the band; the energy ratios and the centre
+// time from the zero-phase one, which keeps the first arrival's energy
+// centred on it instead of ahead of the onset.
+TBandParameters BandParameters(TBandSignals& signals, const TBand& band, int32_t sampleRate,
+                               TBandDecay* plotted) {
+  const std::vector<float>& filtered = signals.Reversed;
+  const int32_t onset = signals.Onset;
   TBandParameters parameters;
   parameters.BandHz = band.NominalHz;
   const int32_t length = static_cast<int32_t>(filtered.size());
@@ -251,9 +300,8 @@ TBandParameters BandParameters(const std::vector<float>& filtered, const TBand& 
     return parameters;
   }
   const double noiseDb = PowerDb(decay.NoiseMeanSquare);
-  const int32_t start = std::min(onset, ResponseOnset(filtered.data(), length));
   TDecayLine line{decay.OffsetDb + decay.SlopeDb * onset, decay.SlopeDb};
-  TBandEnergy energy(filtered, start, onset, sampleRate);
+  TBandEnergy energy(filtered, BandStart(filtered, onset), onset, sampleRate, signals.Squares);
   // The late-decay line of the noise search sets the first truncation and
   // compensation; the backward integral's own fit over the widest range the
   // decay supports then refines both.
@@ -269,21 +317,26 @@ TBandParameters BandParameters(const std::vector<float>& filtered, const TBand& 
   parameters.InrDb = inrDb;
   energy.Truncate(line, noiseDb);
   SetDecayTimes(energy, inrDb, BandwidthHz(band), parameters);
-  SetEnergyRatios(energy, inrDb, sampleRate, parameters);
+  SetEnergyRatios(signals.Zero, signals.ZeroStep, onset, line, noiseDb, inrDb, sampleRate, parameters);
   if (plotted)
     *plotted = BandDecay(energy, parameters, sampleRate);
   return parameters;
 }
 
-// Calls each(filtered, band, onset) for every band of width.
+// Calls each(signals, band) for every band of width.
 template <typename TEach>
 void ForEachBand(const float* response, int32_t length, int32_t sampleRate, TBandWidth width, TEach each) {
   if (length <= 0 || sampleRate <= 0)
     return;
   const int32_t onset = ResponseOnset(response, length);
   const TBandFilterBank bank(response, length, sampleRate);
-  for (const TBand& band : AnalysisBands(width, sampleRate))
-    each(bank.Filter(band), band, onset);
+  TBandSignals signals;
+  signals.Onset = onset + bank.Lead();
+  for (const TBand& band : AnalysisBands(width, sampleRate)) {
+    bank.Filter(band, TBandPhase::Reversed, signals.Work, signals.Reversed);
+    signals.ZeroStep = bank.FilterReduced(band, signals.Work, signals.Zero);
+    each(signals, band);
+  }
 }
 
 std::vector<TTableCell> RoomCells(const TRoomRow& row) {
@@ -324,22 +377,20 @@ int32_t ResponseOnset(const float* response, int32_t length) {
 std::vector<TBandParameters> RoomParameters(const float* response, int32_t length, int32_t sampleRate,
                                             TBandWidth width) {
   std::vector<TBandParameters> bands;
-  ForEachBand(response, length, sampleRate, width,
-              [&](const std::vector<float>& filtered, const TBand& band, int32_t onset) {
-                bands.push_back(BandParameters(filtered, band, onset, sampleRate, nullptr));
-              });
+  ForEachBand(response, length, sampleRate, width, [&](TBandSignals& signals, const TBand& band) {
+    bands.push_back(BandParameters(signals, band, sampleRate, nullptr));
+  });
   return bands;
 }
 
 std::vector<TBandAnalysis> RoomAnalysis(const float* response, int32_t length, int32_t sampleRate,
                                         TBandWidth width) {
   std::vector<TBandAnalysis> bands;
-  ForEachBand(response, length, sampleRate, width,
-              [&](const std::vector<float>& filtered, const TBand& band, int32_t onset) {
-                TBandAnalysis analysis;
-                analysis.Parameters = BandParameters(filtered, band, onset, sampleRate, &analysis.Decay);
-                bands.push_back(std::move(analysis));
-              });
+  ForEachBand(response, length, sampleRate, width, [&](TBandSignals& signals, const TBand& band) {
+    TBandAnalysis analysis;
+    analysis.Parameters = BandParameters(signals, band, sampleRate, &analysis.Decay);
+    bands.push_back(std::move(analysis));
+  });
   return bands;
 }
 

@@ -32,6 +32,7 @@
 #include "FrmTTGen.h"
 #include "Tools.h"
 #include "batch.h"
+#include "harmonics.h"
 #include "paths.h"
 #include "scan.h"
 
@@ -118,6 +119,20 @@ QStringList ToneChannels() {
   return channels;
 }
 
+// "Off", then the highest harmonic order from 2 to 10.
+QStringList HarmonicOrders() {
+  QStringList orders{QStringLiteral("Off")};
+  for (int order = MinHarmonicOrder; order <= MaxHarmonicOrder; ++order) {
+    orders << QString::number(order);
+  }
+  return orders;
+}
+
+// The order chosen in the harmonics list; 0 for "Off".
+int HarmonicOrderOf(const QComboBox* combo) {
+  return combo->currentIndex() > 0 ? combo->currentIndex() + MinHarmonicOrder - 1 : 0;
+}
+
 void SetChecked(QCheckBox* box, const QString& name, int defaultValue) {
   box->setChecked(ReadSettingInt(name, defaultValue) != 0);
 }
@@ -160,6 +175,7 @@ TFormMain::TFormMain() :
     CheckBoxHPF(new QCheckBox(tr("&Low Cut Hz"), this)), EditHPF(NumberBox(this)),
     CheckBoxLPF(new QCheckBox(tr("&High Cut Hz"), this)), EditLPF(NumberBox(this)),
     ComboCutSlope(DropDownList(this, CutSlopes())), ComboToneChannel(DropDownList(this, ToneChannels())),
+    ComboHarmonics(DropDownList(this, HarmonicOrders())),
     CheckBoxIgnore(new QCheckBox(tr("&Ignore already processed files"), this)),
     ButtonAbout(new QPushButton(tr("&About"), this)), Button1(new QPushButton(tr("&Help"), this)),
     ButtonTTGen(new QPushButton(tr("&Test Tone Gen"), this)),
@@ -232,6 +248,8 @@ void TFormMain::BuildLayout() {
   options->addWidget(ComboCutSlope, 2, 5, Qt::AlignLeft);
   options->addWidget(new QLabel(tr("Tone channel:"), this), 3, 4);
   options->addWidget(ComboToneChannel, 3, 5, Qt::AlignLeft);
+  options->addWidget(new QLabel(tr("Harmonics:"), this), 4, 4);
+  options->addWidget(ComboHarmonics, 4, 5, Qt::AlignLeft);
   // Extra width goes evenly behind the three groups.
   for (int column : {1, 3, 5}) {
     options->setColumnStretch(column, 1);
@@ -296,6 +314,8 @@ void TFormMain::FormCreate() {
   ComboCutSlope->setCurrentIndex(ReadSettingIndex(QStringLiteral("DefCutSlope"), 0, ComboCutSlope->count()));
   ComboToneChannel->setCurrentIndex(
       ReadSettingIndex(QStringLiteral("DefToneChannel"), 0, ComboToneChannel->count()));
+  ComboHarmonics->setCurrentIndex(
+      ReadSettingIndex(QStringLiteral("DefHarmonics"), 0, ComboHarmonics->count()));
   const bool maximised = ReadSettingInt(QStringLiteral("DefWindowMaxed"), 0) != 0;
   EditTT->setText(ReadSettingString(QStringLiteral("DefTestTone")));
 
@@ -332,6 +352,7 @@ void TFormMain::FormClose() {
   WriteSettingString(QStringLiteral("DefEditLPF"), EditLPF->text());
   WriteSettingInt(QStringLiteral("DefCutSlope"), ComboCutSlope->currentIndex());
   WriteSettingInt(QStringLiteral("DefToneChannel"), ComboToneChannel->currentIndex());
+  WriteSettingInt(QStringLiteral("DefHarmonics"), ComboHarmonics->currentIndex());
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
@@ -580,6 +601,14 @@ void TFormMain::ButtonProcessClick() {
   if (!validation.Ok) {
     ShowMessage(validation.Message);
     FocusControl(validation.Focus);
+    return;
+  }
+  // The orders' levels assume the plain division of the recording by the tone.
+  options.Harmonics = HarmonicOrderOf(ComboHarmonics);
+  if (options.Harmonics > 0 && (options.Reversed || options.MinPhase)) {
+    ShowMessage("Harmonics need the plain technique: turn off Reversed technique and MP Transform, or "
+                "set Harmonics to Off.");
+    ComboHarmonics->setFocus();
     return;
   }
   if (Running() || !LoadTestTone(Workspace, options, *this)) {

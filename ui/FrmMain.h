@@ -97,6 +97,7 @@ public:
   QLineEdit* const EditLPF;
   QComboBox* const ComboCutSlope;
   QComboBox* const ComboToneChannel; // 0 "Auto", else the 1-based test tone channel
+  QComboBox* const ComboHarmonics;   // 0 "Off", else the highest harmonic order 2 .. 10
   QCheckBox* const CheckBoxIgnore;
   QPushButton* const ButtonAbout;
   QPushButton* const Button1; // "&Help"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <sstream>
 
 #include <QComboBox>
@@ -22,6 +23,7 @@
 #include "PlotView.h"
 #include "curves.h"
 #include "errors.h"
+#include "harmonics.h"
 #include "wavReader.h"
 
 namespace ravelin {
@@ -107,8 +109,8 @@ TAxisRange Union(TAxisRange a, TAxisRange b) {
 TFormResults::TFormResults(QWidget* parent) :
     QWidget(parent, Qt::Window), Table(new QTableWidget(0, ColumnCount, this)),
     ComboChannel(new QComboBox(this)), ComboSmoothing(new QComboBox(this)), Tabs(new QTabWidget(this)),
-    Room(new TRoomPanel(Tabs)), LabelStatus(new QLabel(this)),
-    ButtonSavePlot(new QPushButton(tr("Save &plot..."), this)),
+    Distortion(new TPlotView(Tabs)), LabelDistortion(new QLabel(Tabs)), Room(new TRoomPanel(Tabs)),
+    LabelStatus(new QLabel(this)), ButtonSavePlot(new QPushButton(tr("Save &plot..."), this)),
     ButtonSaveCurves(new QPushButton(tr("Save &curves..."), this)),
     ButtonSaveTable(new QPushButton(tr("Save &table..."), this)) {
   setWindowTitle(tr("Quorvant Ravelin - Results"));
@@ -150,12 +152,20 @@ void TFormResults::BuildLayout() {
                                                 {TPlotKind::GroupDelay, tr("Group delay")}};
   for (const auto& [kind, title] : tabs)
     Tabs->addTab(new TPlotView(Tabs), title);
+  auto* distortion = new QWidget(Tabs);
+  auto* distortionLayout = new QVBoxLayout(distortion);
+  distortionLayout->setContentsMargins(0, 0, 0, 0);
+  LabelDistortion->setWordWrap(true);
+  distortionLayout->addWidget(LabelDistortion);
+  distortionLayout->addWidget(Distortion, 1);
+  Tabs->addTab(distortion, tr("Distortion"));
   Tabs->addTab(Room, tr("Room"));
   Plot(TPlotKind::Impulse)->SetAxes(tr("Time (ms)"), TAxisScale::Linear, tr("Amplitude"));
   Plot(TPlotKind::Etc)->SetAxes(tr("Time (ms)"), TAxisScale::Linear, tr("Level (dBFS)"));
   Plot(TPlotKind::Magnitude)->SetAxes(tr("Frequency (Hz)"), TAxisScale::Log, tr("Magnitude (dB)"));
   Plot(TPlotKind::Phase)->SetAxes(tr("Frequency (Hz)"), TAxisScale::Log, tr("Phase (degrees)"));
   Plot(TPlotKind::GroupDelay)->SetAxes(tr("Frequency (Hz)"), TAxisScale::Log, tr("Group delay (ms)"));
+  Distortion->SetAxes(tr("Excitation frequency (Hz)"), TAxisScale::Log, tr("Level re fundamental (dB)"));
 
   auto* controls = new QHBoxLayout;
   controls->addWidget(new QLabel(tr("Show:"), this));
@@ -179,6 +189,8 @@ void TFormResults::BuildLayout() {
 TPlotView* TFormResults::Plot(TPlotKind kind) const {
   if (kind == TPlotKind::Room)
     return Room->Plot;
+  if (kind == TPlotKind::Distortion)
+    return Distortion;
   return static_cast<TPlotView*>(Tabs->widget(static_cast<int>(kind)));
 }
 
@@ -206,6 +218,9 @@ void TFormResults::AddResult(const TFileResult& result) {
   for (size_t c = 0; c < result.Channels.size(); ++c) {
     row.Channel = static_cast<int>(c);
     row.Figures = result.Channels[c];
+    row.Harmonics = c < result.Harmonics.size()
+                        ? std::make_shared<const THarmonicCurves>(result.Harmonics[c].Curves)
+                        : nullptr;
     std::string warnings;
     for (const std::string& warning : row.Figures.Warnings)
       warnings += (warnings.empty() ? "" : "; ") + warning;
@@ -336,7 +351,55 @@ void TFormResults::UpdatePlots() {
   ShowCurves(TPlotKind::Phase, std::move(phase), audible, {-190.0, 190.0});
   const double margin = 0.1 * (delays.High - delays.Low) + 0.1;
   ShowCurves(TPlotKind::GroupDelay, std::move(delay), audible, {delays.Low - margin, delays.High + margin});
+  UpdateDistortion(rows);
   UpdateRoom();
+}
+
+// Each order and the THD as a curve over the frequencies where it is given,
+// all in dB re the fundamental (THD as 20 log10 of its ratio).
+void TFormResults::UpdateDistortion(const std::vector<const TRow*>& rows) {
+  std::vector<TPlotSeries> series;
+  double lowHz = 20.0, highHz = 20000.0, topDb = -200.0, bottomDb = 0.0;
+  const TRow* row = rows.empty() ? nullptr : rows.front();
+  if (row == nullptr) {
+    LabelDistortion->setText(tr("Select a processed row to see its harmonic distortion."));
+  } else if (!row->Harmonics || row->Harmonics->FrequencyHz.empty()) {
+    LabelDistortion->setText(tr("No harmonics for %1 ch %2: choose Harmonics 2 to 10 in the main window and "
+                                "process it again.")
+                                 .arg(row->Name)
+                                 .arg(row->Channel + 1));
+  } else {
+    const THarmonicCurves& curves = *row->Harmonics;
+    const auto add = [&](const QString& name, const QColor& colour, auto levelDb) {
+      auto x = std::make_shared<std::vector<double>>();
+      auto y = std::make_shared<std::vector<float>>();
+      for (size_t i = 0; i < curves.FrequencyHz.size(); ++i)
+        if (const std::optional<double> db = levelDb(i); db && std::isfinite(*db)) {
+          x->push_back(curves.FrequencyHz[i]);
+          y->push_back(static_cast<float>(*db));
+          topDb = std::max(topDb, *db);
+          bottomDb = std::min(bottomDb, *db);
+        }
+      series.push_back({name, colour, std::move(y), std::move(x)});
+    };
+    for (size_t k = 0; k < curves.OrderDb.size(); ++k)
+      add(tr("H%1").arg(k + 2), SeriesColour(k), [&](size_t i) { return curves.OrderDb[k][i]; });
+    add(tr("THD"), Qt::black, [&](size_t i) -> std::optional<double> {
+      if (!curves.ThdPct[i] || !(*curves.ThdPct[i] > 0.0))
+        return std::nullopt;
+      return 20.0 * std::log10(*curves.ThdPct[i] / 100.0);
+    });
+    lowHz = curves.FrequencyHz.front();
+    highHz = std::max(curves.FrequencyHz.back(), lowHz * 2.0);
+    QString warnings;
+    for (const std::string& warning : curves.Warnings)
+      warnings += (warnings.isEmpty() ? QString() : QStringLiteral("; ")) + QString::fromStdString(warning);
+    LabelDistortion->setText(warnings);
+  }
+  if (topDb < bottomDb)
+    topDb = bottomDb = -60.0;
+  ShowCurves(TPlotKind::Distortion, std::move(series), {lowHz, highHz},
+             {std::max(bottomDb, topDb - 100.0) - 5.0, topDb + 5.0});
 }
 
 void TFormResults::UpdateRoom() {

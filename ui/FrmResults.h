@@ -5,8 +5,9 @@
 // energy-time curve with its noise floor and decay end, the magnitude
 // response with a smoothing choice, phase and group delay. Several selected
 // rows overlay their curves with a legend. The plot, its curves and the table
-// can be saved. The room tab shows the room parameters of the first selected
-// row, computed while the tab is shown.
+// can be saved. The distortion tab shows the harmonic orders and the THD of
+// the first selected row (from runs with harmonics); the room tab its room
+// parameters, computed while the tab is shown.
 #pragma once
 
 #include <map>
@@ -29,7 +30,7 @@ class QTableWidget;
 
 namespace ravelin {
 
-enum class TPlotKind { Impulse, Etc, Magnitude, Phase, GroupDelay, Room };
+enum class TPlotKind { Impulse, Etc, Magnitude, Phase, GroupDelay, Distortion, Room };
 
 class TFormResults final : public QWidget {
   Q_OBJECT
@@ -60,8 +61,10 @@ public:
   QComboBox* const ComboChannel;   // "All channels", then "Channel 1" ...
   QComboBox* const ComboSmoothing; // none, 1/1 ... 1/48 octave
   QTabWidget* const Tabs;
-  TRoomPanel* const Room;    // the last tab
-  QLabel* const LabelStatus; // why a selected row cannot be plotted
+  TPlotView* const Distortion;   // orders 2 .. K and THD, dB re the fundamental
+  QLabel* const LabelDistortion; // above it: the harmonics' warnings, or why there is no plot
+  TRoomPanel* const Room;        // the last tab
+  QLabel* const LabelStatus;     // why a selected row cannot be plotted
   QPushButton* const ButtonSavePlot;
   QPushButton* const ButtonSaveCurves;
   QPushButton* const ButtonSaveTable;
@@ -80,6 +83,7 @@ private:
     std::string OutputPath; // empty unless processed
     int Channel = 0;        // 0-based
     TChannelFigures Figures;
+    std::shared_ptr<const THarmonicCurves> Harmonics; // null without harmonics
   };
 
   void BuildLayout();
@@ -89,6 +93,7 @@ private:
   std::vector<const TRow*> SelectedRows() const;
   const TChannelPlot& PlotOf(const TRow& row, int smoothing);
   void UpdatePlots();
+  void UpdateDistortion(const std::vector<const TRow*>& rows);
   // The room tab, while it is shown.
   void UpdateRoom();
   void ShowCurves(TPlotKind kind, std::vector<TPlotSeries> series, TAxisRange x, TAxisRange y);

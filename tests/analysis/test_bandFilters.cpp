@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -63,29 +64,65 @@ double AttenuationDb(const std::vector<float>& impulseResponse, double f, int32_
   return -20.0 * std::log10(std::abs(sum));
 }
 
+// Both phases meet the limits; the reversed filter's response lies ahead of
+// the impulse.
 TEST(BandFilters, FiltersMeetTheClass1Limits) {
   const int32_t rate = 48000, length = 96000, centre = length / 2;
   std::vector<float> impulse(static_cast<size_t>(length), 0.0f);
   impulse[centre] = 1.0f;
   const ravelin::TBandFilterBank bank(impulse.data(), length, rate);
   const double g = std::pow(10.0, 0.3);
-  for (TBandWidth width : {TBandWidth::Octave, TBandWidth::Third}) {
-    const std::vector<TBand> bands = ravelin::AnalysisBands(width, rate);
-    for (const TBand& band : {bands.front(), bands[bands.size() / 2], bands.back()}) {
-      const std::vector<float> response = bank.Filter(band);
-      const double scale = (std::pow(g, 0.5 / band.Fraction) - 1.0) / (std::sqrt(g) - 1.0);
-      for (const TLimit& limit : Class1)
-        for (int side : {1, -1}) {
-          const double omega = 1.0 + scale * (std::pow(g, limit.Power) - 1.0);
-          const double f = band.MidHz * std::pow(omega, side);
-          if (f >= rate / 2.0)
-            continue;
-          const double attenuation = AttenuationDb(response, f, rate);
-          SCOPED_TRACE(testing::Message() << band.NominalHz << " Hz 1/" << band.Fraction << " at " << f);
-          EXPECT_GE(attenuation, limit.Least);
-          EXPECT_LE(attenuation, limit.Most);
+  for (ravelin::TBandPhase phase : {ravelin::TBandPhase::Zero, ravelin::TBandPhase::Reversed})
+    for (TBandWidth width : {TBandWidth::Octave, TBandWidth::Third}) {
+      const std::vector<TBand> bands = ravelin::AnalysisBands(width, rate);
+      for (const TBand& band : {bands.front(), bands[bands.size() / 2], bands.back()}) {
+        const std::vector<float> response = bank.Filter(band, phase);
+        const double scale = (std::pow(g, 0.5 / band.Fraction) - 1.0) / (std::sqrt(g) - 1.0);
+        SCOPED_TRACE(testing::Message()
+                     << band.NominalHz << " Hz 1/" << band.Fraction << " phase " << static_cast<int>(phase));
+        for (const TLimit& limit : Class1)
+          for (int side : {1, -1}) {
+            const double omega = 1.0 + scale * (std::pow(g, limit.Power) - 1.0);
+            const double f = band.MidHz * std::pow(omega, side);
+            if (f >= rate / 2.0)
+              continue;
+            const double attenuation = AttenuationDb(response, f, rate);
+            SCOPED_TRACE(f);
+            EXPECT_GE(attenuation, limit.Least);
+            EXPECT_LE(attenuation, limit.Most);
+          }
+        if (phase == ravelin::TBandPhase::Reversed) {
+          double ahead = 0.0, after = 0.0;
+          for (size_t i = 0; i < response.size(); ++i)
+            (static_cast<int32_t>(i) <= bank.Lead() + centre ? ahead : after) +=
+                static_cast<double>(response[i]) * static_cast<double>(response[i]);
+          EXPECT_LT(after, 1e-3 * ahead);
         }
+      }
     }
+}
+
+// The reduced-rate zero-phase filtering gives every step-th sample of the
+// full-rate one; the lowest third is reduced the most, the highest not at all.
+TEST(BandFilters, ReducedRateKeepsTheSamples) {
+  const int32_t rate = 48000, length = 48000;
+  std::vector<float> response(static_cast<size_t>(length));
+  for (size_t i = 0; i < response.size(); ++i)
+    response[i] = static_cast<float>(std::exp(-0.001 * static_cast<double>(i)) *
+                                     std::sin(0.37 * static_cast<double>(i * i % 1009)));
+  const ravelin::TBandFilterBank bank(response.data(), length, rate);
+  const std::vector<TBand> bands = ravelin::AnalysisBands(TBandWidth::Third, rate);
+  std::vector<double> work;
+  std::vector<float> reduced;
+  for (const TBand& band : {bands.front(), bands[13], bands.back()}) {
+    const int32_t step = bank.FilterReduced(band, work, reduced);
+    const std::vector<float> full = bank.Filter(band, ravelin::TBandPhase::Zero);
+    SCOPED_TRACE(testing::Message() << band.NominalHz << " Hz, step " << step);
+    EXPECT_EQ(step, band.NominalHz == 50 ? 64 : band.NominalHz == 10000 ? 1 : 4);
+    ASSERT_EQ(reduced.size(), (full.size() + static_cast<size_t>(step) - 1) / static_cast<size_t>(step));
+    const float peak = *std::max_element(full.begin(), full.end());
+    for (size_t m = 0; m < reduced.size(); ++m)
+      ASSERT_NEAR(reduced[m], full[m * static_cast<size_t>(step)], 1e-3f * peak) << m;
   }
 }
 

@@ -48,8 +48,9 @@ void ExpectNearRelative(const std::optional<double>& value, double truth, double
 
 // One decaying tone per band, each with its own reverberation time, at least
 // 18 / bandwidth (the band filter's own decay stays well below it). Energy
-// ratios are checked where the filter resolves 20 ms (bandwidth 50 Hz and
-// more): the narrow low thirds spread the first arrival over tens of ms.
+// ratios are checked in every octave and in the thirds from 125 Hz (25 Hz
+// wide and more): the narrower thirds spread the first arrival over tens of
+// ms.
 TEST(RoomParameters, DecayingToneInEveryBand) {
   struct TCase {
     TBandWidth Width;
@@ -72,7 +73,7 @@ TEST(RoomParameters, DecayingToneInEveryBand) {
       ExpectNearRelative(p.EdtS, truth.T, 0.03, "EDT");
       ExpectNearRelative(p.T20S, truth.T, 0.03, "T20");
       ExpectNearRelative(p.T30S, truth.T, 0.03, "T30");
-      if (bandwidth < 50.0)
+      if (bands[b].Fraction == 3 && bandwidth < 25.0)
         continue;
       ASSERT_TRUE(p.C80Db && p.C50Db && p.D50 && p.TsMs);
       EXPECT_NEAR(*p.C80Db, truth.C(0.08), 0.7);
@@ -80,6 +81,27 @@ TEST(RoomParameters, DecayingToneInEveryBand) {
       EXPECT_NEAR(*p.D50, truth.D50(), 0.04);
       ExpectNearRelative(p.TsMs, truth.TsMs(), 0.1, "Ts");
     }
+  }
+}
+
+// Decays as short as 6 / bandwidth, where a forward filter's own ringing
+// would lengthen EDT by 15 %: the decay times still come within 2 %, with the
+// warning.
+TEST(RoomParameters, DecayNearTheFilterDecay) {
+  constexpr int32_t Rate = 24000;
+  const std::vector<ravelin::TBand> bands = ravelin::AnalysisBands(TBandWidth::Octave, Rate);
+  for (size_t b = 0; b < 4; ++b) { // 63 to 500 Hz: at least 11 ms, 270 samples
+    const double t = 6.0 / ravelin::BandwidthHz(bands[b]);
+    const auto length = static_cast<int32_t>(Rate / 10 + 2.2 * t * Rate);
+    const std::vector<float> tone = DecayingTone(bands[b].MidHz, t, Rate / 10, length, Rate);
+    const TBandParameters p = ravelin::RoomParameters(tone.data(), length, Rate, TBandWidth::Octave)[b];
+    SCOPED_TRACE(testing::Message() << p.BandHz << " Hz, T " << t);
+    ExpectNearRelative(p.EdtS, t, 0.02, "EDT");
+    ExpectNearRelative(p.T20S, t, 0.02, "T20");
+    ExpectNearRelative(p.T30S, t, 0.02, "T30");
+    EXPECT_EQ(
+        std::count(p.Warnings.begin(), p.Warnings.end(), std::string("EDT") + ravelin::FilterDecayWarning),
+        1);
   }
 }
 
@@ -99,8 +121,11 @@ ravelin::test::TSyntheticResponse DecayingNoise(uint32_t seed, double inrDb) {
 }
 
 // Averaged over realisations, the decay times of decaying noise come within 2 %
-// from 250 Hz up (bandwidth x T above 140); in the two lowest octaves the
-// filter's spread of the abrupt onset lengthens EDT by up to 8 % and T20 by 4 %.
+// from 250 Hz up (bandwidth x T above 140). In the two lowest octaves one
+// realisation's EDT scatters by 20 to 28 % and T20 by 11 to 17 % (a band of
+// 44 Hz holds few independent samples over 130 ms): the average of 24 has a
+// standard error of 4 to 6 %, and as an average of times rather than of decay
+// rates it lies high by about the relative variance.
 TEST(RoomParameters, DecayingNoiseAveraged) {
   constexpr int Realisations = 24;
   const size_t bandCount = ravelin::AnalysisBands(TBandWidth::Octave, 24000).size();

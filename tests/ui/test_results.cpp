@@ -2,11 +2,14 @@
 // on the window's thread while the run waits, Cancel between files, the
 // window going away during a run; the results table filled as files finish,
 // overlaid plots of the selected rows with the known delays of synthetic
-// measurements, the exports, the room tab's decay time of decaying noise,
-// and the plot's envelope keeping a one-sample spike among ten million samples.
+// measurements, the exports, the distortion tab's orders of a polynomial
+// system, the room tab's decay time of decaying noise, and the plot's
+// envelope keeping a one-sample spike among ten million samples.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QTableWidget>
@@ -14,6 +17,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <random>
@@ -25,6 +29,7 @@
 #include "PlotView.h"
 #include "UiTestSupport.h"
 #include "engineTestSupport.h"
+#include "harmonics.h"
 #include "roomParameters.h"
 
 using namespace ravelin;
@@ -34,6 +39,7 @@ namespace {
 
 constexpr int32_t Rate = 8000;
 constexpr double RoomT = 0.4; // s, of the decaying noise
+constexpr double A2 = 0.1;    // poly.wav: y = x + A2 x^2
 
 // A recording of the tone through a delay of delay samples at gain.
 void WriteMeasurement(const std::string& path, const std::vector<float>& tone, size_t delay, double gain) {
@@ -76,6 +82,17 @@ private slots:
     for (size_t i = 40; i < room.size(); ++i)
       room[i] = gauss(random) * std::pow(10.0, -3.0 * static_cast<double>(i - 40) / (RoomT * Rate));
     test::WriteFloatWav(in + "room.wav", {test::Convolve(tone, room, tone.size() + Rate)}, Rate);
+    std::vector<float> poly(tone.size() + 4000, 0.0f);
+    for (size_t i = 0; i < tone.size(); ++i) {
+      const double x = 0.5 * static_cast<double>(tone[i]);
+      poly[i] = static_cast<float>(x + A2 * x * x);
+      PolyPeak = std::max(PolyPeak, std::abs(x));
+    }
+    test::WriteFloatWav(in + "poly.wav", {poly}, Rate);
+    std::vector<float> ring(tone.size() + Rate, 0.0f); // a one-pole system ringing for 86 ms
+    for (size_t i = 0; i < ring.size(); ++i)
+      ring[i] = (i < tone.size() ? 0.01f * tone[i] : 0.0f) + (i > 0 ? 0.99f * ring[i - 1] : 0.0f);
+    test::WriteFloatWav(in + "ring.wav", {ring}, Rate);
     test::WriteTextFile(in + "bad.wav", "this is not a recording");
   }
 
@@ -159,6 +176,8 @@ private slots:
     QVERIFY(magnitude.Series()[0].Y->size() != smoothedPoints);
     results.ComboChannel->setCurrentIndex(1); // channel 1 only: both rows stay
     QCOMPARE(magnitude.Series().size(), 2u);
+    QVERIFY(results.Plot(TPlotKind::Distortion)->Series().empty()); // a run without harmonics
+    QVERIFY(results.LabelDistortion->text().startsWith(QStringLiteral("No harmonics for near.wav ch 1")));
 
     Scripted->FileAnswers << QStringList{Out->filePath(QStringLiteral("table.csv"))}
                           << QStringList{Out->filePath(QStringLiteral("curves.csv"))}
@@ -177,6 +196,41 @@ private slots:
         curves.contains(QStringLiteral("near.wav ch 1,5,%1").arg(static_cast<double>((*impulses[0].Y)[40]))));
     QVERIFY(results.SavePlot());
     QVERIFY(!QImage(Out->filePath(QStringLiteral("plot.png"))).isNull());
+  }
+
+  // Orders 2 and 3 and the THD of the first selected row, in dB re the
+  // fundamental: order 2 of y = x + A2 x^2 at A2 a / 2, the THD with it
+  // (order 3 lies far below); a ringing system's row shows the overlap
+  // warning. Harmonics refuse the reversed technique before any run.
+  void TheDistortionTabShowsTheOrders() {
+    TFormMain form;
+    Prepare(form, {"poly.wav", "ring.wav"});
+    form.ComboHarmonics->setCurrentIndex(2); // orders up to 3
+    form.CheckBoxRev->setChecked(true);
+    form.ButtonProcess->click();
+    QVERIFY(!form.Running());
+    QCOMPARE(Scripted->Messages.size(), size_t{1});
+    QVERIFY(Scripted->Messages[0].Text.startsWith(QStringLiteral("Harmonics need the plain technique")));
+    form.CheckBoxRev->setChecked(false);
+    QVERIFY(ProcessAndWait(form));
+    TFormResults& results = *form.Results();
+    results.Table->selectRow(0);
+    const std::vector<TPlotSeries>& series = results.Plot(TPlotKind::Distortion)->Series();
+    QCOMPARE(series.size(), 3u);
+    QCOMPARE(series[0].Name, QStringLiteral("H2"));
+    QCOMPARE(series[1].Name, QStringLiteral("H3"));
+    QCOMPARE(series[2].Name, QStringLiteral("THD"));
+    const auto at1k = [](const TPlotSeries& curve) {
+      const auto i = std::lower_bound(curve.X->begin(), curve.X->end(), 1000.0 - 1e-6) - curve.X->begin();
+      return static_cast<double>((*curve.Y)[static_cast<size_t>(i)]);
+    };
+    const double h2Db = 20.0 * std::log10(A2 * PolyPeak / 2.0);
+    QVERIFY2(std::abs(at1k(series[0]) - h2Db) < 1.0, qPrintable(QString::number(at1k(series[0]))));
+    QVERIFY(at1k(series[1]) < h2Db - 30.0);
+    QVERIFY2(std::abs(at1k(series[2]) - at1k(series[0])) < 0.1, qPrintable(QString::number(at1k(series[2]))));
+    QVERIFY(results.LabelDistortion->text().isEmpty());
+    results.Table->selectRow(1);
+    QVERIFY(results.LabelDistortion->text().contains(QLatin1String(OverlapWarning)));
   }
 
   // Computed once the tab is shown: T30 of the 1 kHz octave within 5 %, its
@@ -245,6 +299,7 @@ private:
   }
 
   QTemporaryDir Folder;
+  double PolyPeak = 0.0; // the sine's amplitude in poly.wav
   QString In;
   std::unique_ptr<QTemporaryDir> Out;
 };

@@ -70,6 +70,9 @@ private slots:
     QCOMPARE(form.ComboToneChannel->currentText(), QStringLiteral("Auto"));
     QCOMPARE(form.ComboToneChannel->count(), 17);
     QCOMPARE(form.ReadControls().ToneChannel, 0);
+    QCOMPARE(form.ComboHarmonics->currentText(), QStringLiteral("Off"));
+    QCOMPARE(form.ComboHarmonics->count(), 10);
+    QCOMPARE(form.ComboHarmonics->itemText(9), QStringLiteral("10"));
     QCOMPARE(form.width(), 556); // the stored default 468 is below the minimum
     QCOMPARE(form.height(), 463);
     QVERIFY(!form.isMaximized());
@@ -81,12 +84,14 @@ private slots:
     WriteSettingString(QStringLiteral("DefIgnore"), QStringLiteral("yes"));
     WriteSettingString(QStringLiteral("DefCutSlope"), QStringLiteral("9"));
     WriteSettingString(QStringLiteral("DefToneChannel"), QStringLiteral("17"));
+    WriteSettingString(QStringLiteral("DefHarmonics"), QStringLiteral("10"));
     WriteSettingString(QStringLiteral("DefWindowWidth"), QStringLiteral("-40"));
     TFormMain form;
     QCOMPARE(form.ComboBoxBD->currentIndex(), 1);
     QVERIFY(form.CheckBoxIgnore->isChecked());
     QCOMPARE(form.ComboCutSlope->currentIndex(), 0);
     QCOMPARE(form.ComboToneChannel->currentIndex(), 0);
+    QCOMPARE(form.ComboHarmonics->currentIndex(), 0);
     QCOMPARE(form.width(), 556);
   }
 
@@ -112,6 +117,7 @@ private slots:
       form.CheckBoxNoRename->setChecked(true);
       form.ComboCutSlope->setCurrentIndex(8);
       form.ComboToneChannel->setCurrentIndex(2);
+      form.ComboHarmonics->setCurrentIndex(4);
       form.EditTT->setText(QStringLiteral("/data/sweep.wav"));
       form.EditFolder->setText(QStringLiteral("/data/in/"));
       form.EditOutFolder->setText(QStringLiteral("/data/out/"));
@@ -140,7 +146,8 @@ private slots:
                   {"DefLPF", "1"},
                   {"DefEditLPF", "abc"},
                   {"DefCutSlope", "8"},
-                  {"DefToneChannel", "2"}};
+                  {"DefToneChannel", "2"},
+                  {"DefHarmonics", "4"}};
     for (const auto& value : stored) {
       QCOMPARE(ReadSettingString(QLatin1String(value.Name)), QLatin1String(value.Text));
     }
@@ -164,6 +171,7 @@ private slots:
     QVERIFY(form.CheckBoxNoRename->isChecked());
     QCOMPARE(form.ComboCutSlope->currentText(), QStringLiteral("Max"));
     QCOMPARE(form.ReadControls().ToneChannel, 2);
+    QCOMPARE(form.ComboHarmonics->currentText(), QStringLiteral("5"));
     QCOMPARE(form.EditTT->text(), QStringLiteral("/data/sweep.wav"));
     // The folders start empty at every program start.
     QVERIFY(form.EditFolder->text().isEmpty());
