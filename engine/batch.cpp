@@ -99,7 +99,7 @@ std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProces
         dither = *options.Dither;
         options.Dither->Skip(PlanFile(files[i], options, workspace.TestToneLength).DitherCount);
       }
-      const TFileRun run{dither ? &*dither : nullptr, nullptr};
+      const TFileRun run{dither ? &*dither : nullptr, {}, {}};
       if (!ReportFile(*ProcessRecording(files[i], outputPath, options, workspace, run), options, frontEnd))
         break;
       done = i + 1;

@@ -1,7 +1,6 @@
 #include "parallelBatch.h"
 
 #include <algorithm>
-#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <fstream>
@@ -26,8 +25,6 @@ namespace ravelin {
 
 namespace {
 
-// How often cancel is looked at while the run waits for a file.
-constexpr auto CancelPoll = std::chrono::milliseconds(50);
 constexpr size_t NoFile = std::numeric_limits<size_t>::max();
 
 // The kB figure of one /proc/meminfo line ("MemAvailable:  123456 kB").
@@ -91,14 +88,15 @@ public:
     FSlots.reserve(FMaxSlots);
   }
 
-  // Gives up the files still going and waits for every thread.
+  // Has the files still going give up and waits for every thread.
   ~TParallelRun() {
     {
       const std::lock_guard lock(FMutex);
       FShutdown = true;
-      FAbandon.Request();
+      FStopped = true;
     }
     FWork.notify_all();
+    FTurn.notify_all();
     for (const std::unique_ptr<TSlot>& slot : FSlots)
       slot->Thread.join();
   }
@@ -123,8 +121,10 @@ private:
   TSlot* AddSlot();
   // The file at the head of the list's order, once it has finished.
   void ReportHead(std::unique_lock<std::mutex>& lock);
+  // ShowProgress of file index, once.
   void ShowProgress(size_t index, std::unique_lock<std::mutex>& lock);
   void Stop();
+  bool AwaitWriteTurn(size_t index);
   size_t Going() const;
 
   const std::vector<std::string>& FFiles;
@@ -140,38 +140,38 @@ private:
   std::mutex FMutex;
   std::condition_variable FWork; // a slot has a file, or the run ends
   std::condition_variable FDone; // a file has finished
+  std::condition_variable FTurn; // the write turn has moved on, or the run has stopped
   std::vector<TFileJob> FJobs;
   std::vector<std::unique_ptr<TSlot>> FSlots;
-  TCancelToken FAbandon; // files going give up
   bool FShutdown = false;
-  size_t FNext = 0;     // the next file to start
-  size_t FReported = 0; // the next file to report
-  bool FStopped = false;
+  size_t FNext = 0;                 // the next file to start
+  size_t FShown = 0;                // files whose ShowProgress went out
+  size_t FReported = 0;             // the next file to report
+  size_t FWriteTurn = NoFile;       // the one file that may write its outputs
+  bool FStopped = false;            // no file starts or writes any more
   std::exception_ptr FPrepareError; // file FNext's, from MakeOutputName
 };
 
 std::vector<std::string> TParallelRun::Run() {
   std::unique_lock lock(FMutex);
-  while (FReported < FFiles.size()) {
+  while (FReported < FFiles.size() && !FStopped) {
     StartFiles(lock);
-    if (FReported == FNext) {
-      // Nothing going: the run has stopped, or file FNext could not be
-      // prepared (its output folder); as one after the other, that error
-      // ends the run after the file's ShowProgress.
-      if (FPrepareError && !FStopped) {
-        ShowProgress(FReported, lock);
-        if (!FCancel.Requested())
-          std::rethrow_exception(FPrepareError);
-      }
-      break;
-    }
-    if (!FStopped) {
-      ShowProgress(FReported, lock);
-      if (FCancel.Requested())
-        Stop();
+    ShowProgress(FReported, lock);
+    if (FCancel.Requested()) {
+      Stop();
+    } else if (FReported == FNext) {
+      // Nothing going: file FNext could not be prepared (its output folder).
+      if (FPrepareError)
+        std::rethrow_exception(FPrepareError);
+      continue;
+    } else {
+      FWriteTurn = FReported;
+      FTurn.notify_all();
     }
     ReportHead(lock);
   }
+  // Files going give up where they stand; the threads end with this object.
+  Stop();
   lock.unlock();
   if (FCursor)
     *FOptions.Dither = *FCursor;
@@ -184,30 +184,20 @@ std::vector<std::string> TParallelRun::Run() {
 
 void TParallelRun::ReportHead(std::unique_lock<std::mutex>& lock) {
   const size_t index = FReported;
+  if (index >= FNext)
+    return; // never started
   TFileJob& job = FJobs[index];
-  while (!job.Finished) {
-    FDone.wait_for(lock, CancelPoll);
-    if (!FStopped && FCancel.Requested())
-      Stop();
-    StartFiles(lock);
+  for (;;) {
+    StartFiles(lock); // into the slots that have come free
+    if (job.Finished)
+      break;
+    FDone.wait(lock);
   }
   ++FReported;
+  if (FStopped)
+    return; // given up, or done without writing: not processed
   if (job.OutOfMemory)
     job.Result = TFileResult{FFiles[index], TFileOutcome::Failed, {}, "Not enough memory!", {}, {}, {}};
-  if (!job.Result)
-    return; // given up: not processed
-  if (FStopped) {
-    // Only what has been written is reported after the stop.
-    if (job.Result->Outcome != TFileOutcome::Processed)
-      return;
-    ShowProgress(index, lock);
-    lock.unlock();
-    FFrontEnd.FileDone(*job.Result);
-    lock.lock();
-    job.Result.reset();
-    job.Reported = true;
-    return;
-  }
   lock.unlock();
   const bool goOn = ReportFile(*job.Result, FOptions, FFrontEnd);
   lock.lock();
@@ -218,6 +208,9 @@ void TParallelRun::ReportHead(std::unique_lock<std::mutex>& lock) {
 }
 
 void TParallelRun::ShowProgress(size_t index, std::unique_lock<std::mutex>& lock) {
+  if (index < FShown)
+    return;
+  FShown = index + 1;
   lock.unlock();
   FFrontEnd.ShowProgress(FileNameOf(FFiles[index]), static_cast<int>(index), static_cast<int>(FFiles.size()));
   lock.lock();
@@ -225,15 +218,18 @@ void TParallelRun::ShowProgress(size_t index, std::unique_lock<std::mutex>& lock
 
 void TParallelRun::Stop() {
   FStopped = true;
-  FAbandon.Request();
+  FTurn.notify_all();
+}
+
+bool TParallelRun::AwaitWriteTurn(size_t index) {
+  std::unique_lock lock(FMutex);
+  FTurn.wait(lock, [&] { return FStopped || FWriteTurn == index; });
+  return !FStopped;
 }
 
 void TParallelRun::StartFiles(std::unique_lock<std::mutex>& lock) {
-  while (!FStopped && !FPrepareError && FNext < FFiles.size()) {
-    if (FCancel.Requested()) {
-      Stop();
-      return;
-    }
+  // After cancel no file starts; the run stops at the next ShowProgress.
+  while (!FStopped && !FPrepareError && FNext < FFiles.size() && !FCancel.Requested()) {
     TFileJob& job = FJobs[FNext];
     if (!job.Prepared)
       Prepare(FNext, lock);
@@ -367,7 +363,12 @@ void TParallelRun::Work(TSlot& slot) {
     TFileJob& job = FJobs[index];
     TProcessWorkspace& workspace = *slot.Workspace;
     lock.unlock();
-    const TFileRun run{job.Dither ? &*job.Dither : nullptr, &FAbandon};
+    const TFileRun run{job.Dither ? &*job.Dither : nullptr,
+                       [this] {
+                         const std::lock_guard guard(FMutex);
+                         return !FStopped;
+                       },
+                       [this, index] { return AwaitWriteTurn(index); }};
     std::optional<TFileResult> result;
     try {
       result = ProcessRecording(FFiles[index], job.OutputPath, FOptions, workspace, run);

@@ -20,25 +20,22 @@ namespace ravelin {
 uint64_t AvailableMemory();
 
 // RunBatch's work for options.Jobs > 1, inside the run's RunStarted/RunEnded,
-// with the dither prepared and options.Retained cleared.
+// with the dither prepared and options.Retained cleared. What the front end
+// hears, what is written and the list returned are those of RunBatch one file
+// at a time; only the work of the files overlaps.
 //
 // Files start in list order on up to jobs threads, each thread with a
-// workspace that holds a copy of workspace's test tone. A file waits while
-// the workspaces of the files going and its own would exceed memoryBudget by
-// PlanFile's estimate (a file always starts when none is going), and while an
-// earlier file still going shares one of its FilePaths, so that the earlier
-// file in the list wins as one after the other. The threads never call the
-// front end: this thread calls ShowProgress, FileDone and the Yes/No question
-// for each file in list order, as RunBatch does one file at a time.
-//
-// A failure answered "No", or cancel (looked at after each ShowProgress,
-// before each file starts and while files are going), stops the run: no file
-// starts any more, and a file going gives up unless it has begun writing; one
-// that then ends processed is still reported (ShowProgress, FileDone), any
-// other is not. Returns the failed files answered "Yes", then every file not
-// reported as processed or skipped (the one answered "No" included), in list
-// order. "Unable to create output folder!" escapes once the files before the
-// one it belongs to are reported, unless the run has stopped before.
+// workspace that holds a copy of workspace's test tone. A file waits to start
+// while the workspaces of the files going and its own would exceed
+// memoryBudget by PlanFile's estimate (a file always starts when none is
+// going), and while an earlier file still going shares one of its FilePaths.
+// The threads never call the front end: this thread calls ShowProgress,
+// FileDone and the Yes/No question for each file in list order. A file does
+// its work at once but writes its outputs only in its turn: after the
+// earlier files have been reported and its own ShowProgress has found no
+// cancel. A failure answered "No", or cancel found after a ShowProgress,
+// stops the run: no file starts any more, and the files going give up before
+// they write anything.
 std::vector<std::string> RunParallelBatch(const std::vector<std::string>& files, TProcessOptions& options,
                                           const TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd,
                                           const TCancelToken& cancel, int jobs, uint64_t memoryBudget);

@@ -55,11 +55,11 @@ int32_t TrimOutput(std::vector<TChannelFigures>& figures, const TDeconvolutionRe
   return range.Count;
 }
 
-// Thrown at a step boundary of a file whose run gave it up.
+// Thrown where a file's run has it give up.
 struct TAbandoned {};
 
-void CheckAbandon(const TFileRun& run) {
-  if (run.Abandon != nullptr && run.Abandon->Requested())
+void GoOnOrAbandon(const std::function<bool()>& ask) {
+  if (ask && !ask())
     throw TAbandoned{};
 }
 
@@ -73,7 +73,7 @@ bool SkippedAsProcessed(const TWAVReader& reader, const TProcessOptions& options
 TFileResult RunSteps(const std::string& recordingPath, const std::string& outputPath,
                      TProcessOptions& options, TProcessWorkspace& workspace, const TFileRun& run) {
   TFileResult file{recordingPath, TFileOutcome::Skipped, {}, {}, {}, {}, {}};
-  CheckAbandon(run);
+  GoOnOrAbandon(run.MayStart);
   TWAVReader reader(recordingPath);
   if (SkippedAsProcessed(reader, options))
     return file;
@@ -87,7 +87,7 @@ TFileResult RunSteps(const std::string& recordingPath, const std::string& output
   const int32_t length = options.Trim
                              ? TrimOutput(file.Channels, result, reader.SampleRate(), options, workspace)
                              : result.Length;
-  CheckAbandon(run); // the last point at which nothing has been written
+  GoOnOrAbandon(run.AwaitWriteTurn); // nothing has been written yet
   reader.SetProductTag(ProductName);
   WriteHarmonicFiles(result.Harmonics, OutputGain(result.Peak, options), target, reader, options);
   WriteOutput(reader, length, target, run.Dither, options, workspace);
@@ -134,7 +134,7 @@ bool ReportFile(const TFileResult& result, TProcessOptions& options, TBatchFront
 
 bool ProcessFile(const std::string& recordingPath, const std::string& outputPath, TProcessOptions& options,
                  TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd) {
-  const TFileRun run{options.FloatOutput ? nullptr : options.Dither.get(), nullptr};
+  const TFileRun run{options.FloatOutput ? nullptr : options.Dither.get(), {}, {}};
   return ReportFile(*ProcessRecording(recordingPath, outputPath, options, workspace, run), options, frontEnd);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,17 +18,21 @@ namespace ravelin {
 // The message text of an error caught at the top of a user action.
 std::string DescribeError(const std::exception& error);
 
-// What one file of a run has of its own besides the shared options.
+// What one file of a run has of its own besides the shared options, and how
+// a run of several files at once paces it.
 struct TFileRun {
-  TOutputDither* Dither = nullptr;       // integer output: the file's generator (none: no dither)
-  const TCancelToken* Abandon = nullptr; // once requested, the file gives up before it writes
+  TOutputDither* Dither = nullptr; // integer output: the file's generator (none: no dither)
+  std::function<bool()> MayStart;  // asked first; false: the file gives up (empty: it starts)
+  // Asked after the work, before anything is written; returns when it is the
+  // file's turn to write, false when it is to give up instead (empty: at once).
+  std::function<bool()> AwaitWriteTurn;
 };
 
 // Processes one recording into outputPath (the test tone must be loaded)
 // without the front end: the file's result, Failed with the error's message
-// for every error of the file, or nothing when run.Abandon was requested
-// before any of its outputs was written. Of the options it changes only
-// options.Written, which guards itself, so files may run at once.
+// for every error of the file, or nothing when it gave up at one of run's
+// two points. Of the options it changes only options.Written, which guards
+// itself, so files may run at once.
 std::optional<TFileResult> ProcessRecording(const std::string& recordingPath, const std::string& outputPath,
                                             TProcessOptions& options, TProcessWorkspace& workspace,
                                             const TFileRun& run);

@@ -1,6 +1,7 @@
 #include "FrmMain.h"
 
 #include <algorithm>
+#include <thread>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -21,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "BatchWorker.h"
@@ -118,6 +120,20 @@ QStringList ToneChannels() {
   return channels;
 }
 
+constexpr int MaxJobs = 256;
+
+// One file at a time per core.
+int DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(std::min(cores, unsigned{MaxJobs}));
+}
+
+QSpinBox* JobsBox(QWidget* parent) {
+  auto* box = new QSpinBox(parent);
+  box->setRange(1, MaxJobs);
+  return box;
+}
+
 void SetChecked(QCheckBox* box, const QString& name, int defaultValue) {
   box->setChecked(ReadSettingInt(name, defaultValue) != 0);
 }
@@ -163,8 +179,8 @@ TFormMain::TFormMain() :
     CheckBoxIgnore(new QCheckBox(tr("&Ignore already processed files"), this)),
     ButtonAbout(new QPushButton(tr("&About"), this)), Button1(new QPushButton(tr("&Help"), this)),
     ButtonTTGen(new QPushButton(tr("&Test Tone Gen"), this)),
-    ButtonProcess(new QPushButton(tr("&Process"), this)), ResultsWindow(new TFormResults(this)),
-    Worker(std::make_unique<TBatchWorker>(*this)) {
+    ButtonProcess(new QPushButton(tr("&Process"), this)), SpinJobs(JobsBox(this)),
+    ResultsWindow(new TFormResults(this)), Worker(std::make_unique<TBatchWorker>(*this)) {
   setWindowTitle(MessageCaption);
   setMinimumSize(MinimumWidth, MinimumHeight);
   BuildLayout();
@@ -241,6 +257,10 @@ void TFormMain::BuildLayout() {
   buttons->addWidget(ButtonAbout);
   buttons->addWidget(Button1);
   buttons->addStretch(1);
+  auto* jobsLabel = new QLabel(tr("Parallel &jobs:"), this);
+  jobsLabel->setBuddy(SpinJobs);
+  buttons->addWidget(jobsLabel);
+  buttons->addWidget(SpinJobs);
   buttons->addWidget(ButtonTTGen);
   buttons->addWidget(ButtonProcess);
 
@@ -296,6 +316,8 @@ void TFormMain::FormCreate() {
   ComboCutSlope->setCurrentIndex(ReadSettingIndex(QStringLiteral("DefCutSlope"), 0, ComboCutSlope->count()));
   ComboToneChannel->setCurrentIndex(
       ReadSettingIndex(QStringLiteral("DefToneChannel"), 0, ComboToneChannel->count()));
+  const int jobs = ReadSettingInt(QStringLiteral("DefJobs"), DefaultJobs());
+  SpinJobs->setValue(jobs >= 1 && jobs <= MaxJobs ? jobs : DefaultJobs());
   const bool maximised = ReadSettingInt(QStringLiteral("DefWindowMaxed"), 0) != 0;
   EditTT->setText(ReadSettingString(QStringLiteral("DefTestTone")));
 
@@ -332,6 +354,7 @@ void TFormMain::FormClose() {
   WriteSettingString(QStringLiteral("DefEditLPF"), EditLPF->text());
   WriteSettingInt(QStringLiteral("DefCutSlope"), ComboCutSlope->currentIndex());
   WriteSettingInt(QStringLiteral("DefToneChannel"), ComboToneChannel->currentIndex());
+  WriteSettingInt(QStringLiteral("DefJobs"), SpinJobs->value());
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
@@ -582,6 +605,7 @@ void TFormMain::ButtonProcessClick() {
     FocusControl(validation.Focus);
     return;
   }
+  options.Jobs = SpinJobs->value();
   if (Running() || !LoadTestTone(Workspace, options, *this)) {
     return;
   }

@@ -7,7 +7,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSettings>
+#include <QSpinBox>
 #include <QtTest>
+
+#include <thread>
 
 #include "FrmMain.h"
 #include "Tools.h"
@@ -70,6 +73,7 @@ private slots:
     QCOMPARE(form.ComboToneChannel->currentText(), QStringLiteral("Auto"));
     QCOMPARE(form.ComboToneChannel->count(), 17);
     QCOMPARE(form.ReadControls().ToneChannel, 0);
+    QCOMPARE(form.SpinJobs->value(), static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
     QCOMPARE(form.width(), 556); // the stored default 468 is below the minimum
     QCOMPARE(form.height(), 463);
     QVERIFY(!form.isMaximized());
@@ -82,11 +86,13 @@ private slots:
     WriteSettingString(QStringLiteral("DefCutSlope"), QStringLiteral("9"));
     WriteSettingString(QStringLiteral("DefToneChannel"), QStringLiteral("17"));
     WriteSettingString(QStringLiteral("DefWindowWidth"), QStringLiteral("-40"));
+    WriteSettingString(QStringLiteral("DefJobs"), QStringLiteral("0"));
     TFormMain form;
     QCOMPARE(form.ComboBoxBD->currentIndex(), 1);
     QVERIFY(form.CheckBoxIgnore->isChecked());
     QCOMPARE(form.ComboCutSlope->currentIndex(), 0);
     QCOMPARE(form.ComboToneChannel->currentIndex(), 0);
+    QCOMPARE(form.SpinJobs->value(), static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
     QCOMPARE(form.width(), 556);
   }
 
@@ -112,6 +118,7 @@ private slots:
       form.CheckBoxNoRename->setChecked(true);
       form.ComboCutSlope->setCurrentIndex(8);
       form.ComboToneChannel->setCurrentIndex(2);
+      form.SpinJobs->setValue(7);
       form.EditTT->setText(QStringLiteral("/data/sweep.wav"));
       form.EditFolder->setText(QStringLiteral("/data/in/"));
       form.EditOutFolder->setText(QStringLiteral("/data/out/"));
@@ -140,7 +147,8 @@ private slots:
                   {"DefLPF", "1"},
                   {"DefEditLPF", "abc"},
                   {"DefCutSlope", "8"},
-                  {"DefToneChannel", "2"}};
+                  {"DefToneChannel", "2"},
+                  {"DefJobs", "7"}};
     for (const auto& value : stored) {
       QCOMPARE(ReadSettingString(QLatin1String(value.Name)), QLatin1String(value.Text));
     }
@@ -164,6 +172,7 @@ private slots:
     QVERIFY(form.CheckBoxNoRename->isChecked());
     QCOMPARE(form.ComboCutSlope->currentText(), QStringLiteral("Max"));
     QCOMPARE(form.ReadControls().ToneChannel, 2);
+    QCOMPARE(form.SpinJobs->value(), 7);
     QCOMPARE(form.EditTT->text(), QStringLiteral("/data/sweep.wav"));
     // The folders start empty at every program start.
     QVERIFY(form.EditFolder->text().isEmpty());
