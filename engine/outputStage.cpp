@@ -107,8 +107,14 @@ void ApplyOutputGain(float peak, int32_t length, const TProcessOptions& options,
   CheckFinite(length, workspace);
 }
 
-void WriteOutput(TWAVReader& reader, int32_t length, const std::string& target, TOutputDither* dither,
-                 TProcessOptions& options, TProcessWorkspace& workspace) {
+void DitherOutput(int32_t length, TOutputDither* dither, const TProcessOptions& options,
+                  TProcessWorkspace& workspace) {
+  if (dither != nullptr && !options.FloatOutput)
+    dither->Process(workspace.Record.data(), workspace.RecordChannels, length);
+}
+
+void WriteOutput(TWAVReader& reader, int32_t length, const std::string& target, TProcessOptions& options,
+                 TProcessWorkspace& workspace) {
   const int32_t channels = workspace.RecordChannels;
   reader.SetProductTag(ProductName);
   TWAVWriter writer;
@@ -119,8 +125,6 @@ void WriteOutput(TWAVReader& reader, int32_t length, const std::string& target, 
   writer.BlockAlign = options.OutBits * channels / 8;
   writer.Source = &reader;
   writer.Open(target);
-  if (dither != nullptr && !options.FloatOutput)
-    dither->Process(workspace.Record.data(), channels, length);
   writer.WriteFrames(workspace.Record.data(), length);
   reader.Close(); // the recording may be replaced by the close below
   writer.Close();

@@ -87,10 +87,13 @@ TFileResult RunSteps(const std::string& recordingPath, const std::string& output
   const int32_t length = options.Trim
                              ? TrimOutput(file.Channels, result, reader.SampleRate(), options, workspace)
                              : result.Length;
+  // The dither needs only the file's own generator, so it goes before the
+  // wait for the turn to write.
+  DitherOutput(length, run.Dither, options, workspace);
   GoOnOrAbandon(run.AwaitWriteTurn); // nothing has been written yet
   reader.SetProductTag(ProductName);
   WriteHarmonicFiles(result.Harmonics, OutputGain(result.Peak, options), target, reader, options);
-  WriteOutput(reader, length, target, run.Dither, options, workspace);
+  WriteOutput(reader, length, target, options, workspace);
   file.Outcome = TFileOutcome::Processed;
   file.OutputPath = target;
   file.Recording = result.Recording;
