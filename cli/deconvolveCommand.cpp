@@ -1,5 +1,10 @@
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "batch.h"
@@ -19,6 +24,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr int MaxJobs = 1024;
+
+// One file at a time per core.
+int DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(std::min(cores, unsigned{MaxJobs}));
+}
+
 struct TDeconvolveArgs {
   TOptionControls Controls;
   std::string OutDir; // empty: beside each recording
@@ -29,6 +42,8 @@ struct TDeconvolveArgs {
   bool Trim = false;
   int Harmonics = 0; // 0: off
   bool HarmonicFiles = false;
+  int Jobs = DefaultJobs();
+  std::optional<uint32_t> DitherSeed; // none: from the clock
   TExportOptions Export;
   TListSeparator ListSeparator = TListSeparator::Newline;
   std::vector<std::string> FileLists; // --files-from, in order
@@ -52,6 +67,16 @@ int BitDepthIndex(const std::string& text) {
   if (text == "float")
     return BitDepthIndexFloat;
   throw TUsageError("invalid value '" + text + "' for --bits");
+}
+
+// A whole decimal number from 0 to 2^32 - 1.
+uint32_t ParseSeed(const std::string& option, const std::string& text) {
+  uint32_t seed = 0;
+  const char* end = text.data() + text.size();
+  const auto [last, error] = std::from_chars(text.data(), end, seed);
+  if (text.empty() || error != std::errc() || last != end)
+    throw TUsageError("invalid value '" + text + "' for " + option);
+  return seed;
 }
 
 int SlopeIndex(const std::string& text) {
@@ -94,6 +119,10 @@ bool ParseOption(const std::string& name, TArgumentList& list, TDeconvolveArgs& 
     c.ToneChannel = ParseIntegerOption(name, list.Value(name), 1, 16);
   else if (name == "--harmonics")
     args.Harmonics = ParseIntegerOption(name, list.Value(name), MinHarmonicOrder, MaxHarmonicOrder);
+  else if (name == "--jobs")
+    args.Jobs = ParseIntegerOption(name, list.Value(name), 1, MaxJobs);
+  else if (name == "--dither-seed")
+    args.DitherSeed = ParseSeed(name, list.Value(name));
   else if (name == "--files-from")
     args.FileLists.push_back(list.Value(name));
   else {
@@ -202,6 +231,9 @@ int Deconvolve(const TDeconvolveArgs& args) {
   options.Harmonics = args.Harmonics;
   options.HarmonicSmoothing = args.Export.Smoothing;
   options.HarmonicFiles = args.HarmonicFiles;
+  options.Jobs = args.Jobs;
+  if (args.DitherSeed)
+    options.Dither = std::make_unique<TOutputDither>(*args.DitherSeed);
   TConsoleFrontEnd console(CountFiles(groups), args.StopOnError, args.Quiet);
   TResultExport results(console, args.Export);
   TProcessWorkspace workspace;

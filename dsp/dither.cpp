@@ -34,9 +34,13 @@ uint32_t SeedFromClock() {
       std::lround(static_cast<double>(LocalMillisecondOfDay()) / MillisecondsPerDay * 1e9));
 }
 
+// The generator's step x -> Multiplier x + Increment (mod 2^32).
+constexpr uint32_t Multiplier = 30013u;
+constexpr uint32_t Increment = 30011u;
+
 // Low 24 bits of the next state of the linear congruential generator.
 inline uint32_t NextRandom(uint32_t& seed) {
-  seed = seed * 30013u + 30011u;
+  seed = seed * Multiplier + Increment;
   return seed & 0xFFFFFFu;
 }
 
@@ -73,6 +77,26 @@ void TOutputDither::SetOutputBits(int32_t bits) {
     SetBits(30, 2);
   else
     SetBits(bits, 0);
+}
+
+uint32_t TOutputDither::Advance(uint32_t state, uint64_t count) {
+  // The step is the affine map x -> a x + c; applying it k times is again an
+  // affine map. The powers 1, 2, 4, ... come from squaring (composing the
+  // map with itself) and those of count's set bits are composed into the
+  // jump; powers of one map commute, so their order does not matter.
+  uint32_t stepA = Multiplier;
+  uint32_t stepC = Increment;
+  uint32_t jumpA = 1;
+  uint32_t jumpC = 0;
+  for (; count != 0; count >>= 1) {
+    if ((count & 1) != 0) {
+      jumpA = stepA * jumpA;
+      jumpC = stepA * jumpC + stepC;
+    }
+    stepC = stepA * stepC + stepC;
+    stepA = stepA * stepA;
+  }
+  return jumpA * state + jumpC;
 }
 
 void TOutputDither::Process(float* const* channels, int32_t channelCount, int32_t sampleCount) {

@@ -25,6 +25,12 @@ public:
   // before dither; see the implementation).
   void Process(float* const* channels, int32_t channelCount, int32_t sampleCount);
 
+  // Moves the generator on by count random numbers, as Process does with two
+  // per sample and channel, in O(log count) steps.
+  void Skip(uint64_t count) { FSeed = Advance(FSeed, count); }
+  // The generator state count random numbers after state.
+  static uint32_t Advance(uint32_t state, uint64_t count);
+
   int32_t Bits() const { return FBits; }
   int32_t Shift() const { return FShift; }
   uint32_t Seed() const { return FSeed; }

@@ -2,9 +2,11 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "errors.h"
 #include "outputStage.h"
+#include "parallelBatch.h"
 #include "paths.h"
 #include "processFile.h"
 #include "sweepEstimate.h"
@@ -48,7 +50,7 @@ std::string ReadTestTone(TProcessWorkspace& workspace, const TProcessOptions& op
   return notice;
 }
 
-// One dither, with its running generator, serves every file of a run.
+// One generator serves every file of a run (and the runs after it).
 void PrepareDither(TProcessOptions& options) {
   if (options.FloatOutput)
     return;
@@ -78,6 +80,10 @@ std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProces
   PrepareDither(options);
   options.Retained.clear();
   const int count = static_cast<int>(files.size());
+  if (options.Jobs > 1) {
+    const TRunScope scope(frontEnd, count);
+    return RunParallelBatch(files, options, workspace, frontEnd, cancel, options.Jobs, AvailableMemory());
+  }
   size_t done = 0;
   {
     const TRunScope scope(frontEnd, count);
@@ -86,7 +92,15 @@ std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProces
       if (cancel.Requested())
         break;
       const std::string outputPath = MakeOutputName(files[i], options);
-      if (!ProcessFile(files[i], outputPath, options, workspace, frontEnd))
+      // The file takes its reserved stretch of the sequence from a copy; the
+      // run's generator moves to the reservation's end, whatever the file used.
+      std::optional<TOutputDither> dither;
+      if (!options.FloatOutput) {
+        dither = *options.Dither;
+        options.Dither->Skip(PlanFile(files[i], options, workspace.TestToneLength).DitherCount);
+      }
+      const TFileRun run{dither ? &*dither : nullptr, {}, {}};
+      if (!ReportFile(*ProcessRecording(files[i], outputPath, options, workspace, run), options, frontEnd))
         break;
       done = i + 1;
     }

@@ -19,12 +19,19 @@ namespace ravelin {
 // exponential sweep then fails to load).
 bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options, TBatchFrontEnd& frontEnd);
 
-// Processes files in order (the test tone must be loaded) and returns the new
-// file list: the failed files answered "Yes", then every file from the one at
+// Processes files (the test tone must be loaded) and returns the new file
+// list: the failed files answered "Yes", then every file from the one at
 // which the run stopped to the end. "Unable to create output folder!" escapes
 // as TRavelinError; the caller then keeps its list unchanged. The front end's
 // RunStarted/RunEnded bracket the run on every path.
-// cancel is looked at before each file (after ShowProgress).
+// With options.Jobs 1 the files go one after the other and cancel is looked
+// at before each file (after ShowProgress); with more, RunParallelBatch runs
+// them (its memory budget from AvailableMemory).
+// Integer output: each file reserves PlanFile's DitherCount numbers of the
+// generator's sequence in list order and dithers from the reservation's
+// start; the generator then stands at the reservation's end, however many the
+// file used (none when it failed, fewer when trimmed). So one seed gives the
+// same output files whatever the number of jobs.
 std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProcessOptions& options,
                                   TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd,
                                   const TCancelToken& cancel);

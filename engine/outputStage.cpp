@@ -26,13 +26,6 @@ void CreateFolders(const std::string& folder) {
     throw TRavelinError("Unable to create output folder!");
 }
 
-// One spelling per file for the outputs of a run.
-std::string PathKey(const std::string& path) {
-  std::error_code error;
-  const fs::path absolute = fs::absolute(path, error);
-  return (error ? fs::path(path) : absolute).lexically_normal().string();
-}
-
 bool CarriesProductMarker(const std::string& path) {
   try {
     return TWAVReader(path).ProductTag() == ProductName;
@@ -73,7 +66,7 @@ float OutputGain(float peak, const TProcessOptions& options) {
 }
 
 void RecordWritten(const std::string& target, const std::string& recordingPath, TProcessOptions& options) {
-  options.Written[PathKey(target)] = PathKey(recordingPath);
+  options.Written.Record(target, recordingPath);
 }
 
 std::string MakeOutputName(const std::string& recordingPath, const TProcessOptions& options) {
@@ -98,8 +91,7 @@ std::string OutputTarget(const std::string& recordingPath, const std::string& ou
 
 void CheckTarget(const std::string& target, const std::string& recordingPath,
                  const TProcessOptions& options) {
-  const auto earlier = options.Written.find(PathKey(target));
-  if (earlier != options.Written.end() && earlier->second != PathKey(recordingPath))
+  if (options.Written.WrittenByOther(target, recordingPath))
     throw TRavelinError("Output file already written by another recording of this run: " + target);
   const bool replacesRecording = options.NoRename && target == recordingPath;
   std::error_code error;
@@ -115,6 +107,12 @@ void ApplyOutputGain(float peak, int32_t length, const TProcessOptions& options,
   CheckFinite(length, workspace);
 }
 
+void DitherOutput(int32_t length, TOutputDither* dither, const TProcessOptions& options,
+                  TProcessWorkspace& workspace) {
+  if (dither != nullptr && !options.FloatOutput)
+    dither->Process(workspace.Record.data(), workspace.RecordChannels, length);
+}
+
 void WriteOutput(TWAVReader& reader, int32_t length, const std::string& target, TProcessOptions& options,
                  TProcessWorkspace& workspace) {
   const int32_t channels = workspace.RecordChannels;
@@ -127,8 +125,6 @@ void WriteOutput(TWAVReader& reader, int32_t length, const std::string& target, 
   writer.BlockAlign = options.OutBits * channels / 8;
   writer.Source = &reader;
   writer.Open(target);
-  if (options.Dither && !options.FloatOutput)
-    options.Dither->Process(workspace.Record.data(), channels, length);
   writer.WriteFrames(workspace.Record.data(), length);
   reader.Close(); // the recording may be replaced by the close below
   writer.Close();

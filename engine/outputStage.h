@@ -46,7 +46,13 @@ void RecordWritten(const std::string& target, const std::string& recordingPath, 
 void ApplyOutputGain(float peak, int32_t length, const TProcessOptions& options,
                      TProcessWorkspace& workspace);
 
-// Dithers (integer output) and writes the results to target with the
+// Integer output: quantises the workspace's RecordChannels results of length
+// frames each in place with dither's generator (nothing for float output or
+// without a dither).
+void DitherOutput(int32_t length, TOutputDither* dither, const TProcessOptions& options,
+                  TProcessWorkspace& workspace);
+
+// Writes the results (dithered already for integer output) to target with the
 // recording's metadata and the product marker, closing the reader first. The
 // file appears under its name only when complete; target is then recorded in
 // options.Written.

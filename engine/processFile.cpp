@@ -55,14 +55,27 @@ int32_t TrimOutput(std::vector<TChannelFigures>& figures, const TDeconvolutionRe
   return range.Count;
 }
 
+// Thrown where a file's run has it give up.
+struct TAbandoned {};
+
+void GoOnOrAbandon(const std::function<bool()>& ask) {
+  if (ask && !ask())
+    throw TAbandoned{};
+}
+
+bool SkippedAsProcessed(const TWAVReader& reader, const TProcessOptions& options) {
+  return options.IgnoreProcessed && reader.ProductTag() == ProductName;
+}
+
 // Runs the file's steps; a recording skipped as already processed gives the
 // outcome Skipped. The target is checked before the work, so a refused file
 // costs nothing.
 TFileResult RunSteps(const std::string& recordingPath, const std::string& outputPath,
-                     TProcessOptions& options, TProcessWorkspace& workspace) {
+                     TProcessOptions& options, TProcessWorkspace& workspace, const TFileRun& run) {
   TFileResult file{recordingPath, TFileOutcome::Skipped, {}, {}, {}, {}, {}};
+  GoOnOrAbandon(run.MayStart);
   TWAVReader reader(recordingPath);
-  if (options.IgnoreProcessed && reader.ProductTag() == ProductName)
+  if (SkippedAsProcessed(reader, options))
     return file;
   const std::string target = OutputTarget(recordingPath, outputPath, options);
   CheckTarget(target, recordingPath, options);
@@ -74,6 +87,10 @@ TFileResult RunSteps(const std::string& recordingPath, const std::string& output
   const int32_t length = options.Trim
                              ? TrimOutput(file.Channels, result, reader.SampleRate(), options, workspace)
                              : result.Length;
+  // The dither needs only the file's own generator, so it goes before the
+  // wait for the turn to write.
+  DitherOutput(length, run.Dither, options, workspace);
+  GoOnOrAbandon(run.AwaitWriteTurn); // nothing has been written yet
   reader.SetProductTag(ProductName);
   WriteHarmonicFiles(result.Harmonics, OutputGain(result.Peak, options), target, reader, options);
   WriteOutput(reader, length, target, options, workspace);
@@ -94,22 +111,62 @@ std::string DescribeError(const std::exception& error) {
   return error.what();
 }
 
+std::optional<TFileResult> ProcessRecording(const std::string& recordingPath, const std::string& outputPath,
+                                            TProcessOptions& options, TProcessWorkspace& workspace,
+                                            const TFileRun& run) {
+  try {
+    return RunSteps(recordingPath, outputPath, options, workspace, run);
+  } catch (const TAbandoned&) {
+    return std::nullopt;
+  } catch (const std::exception& error) {
+    return TFileResult{recordingPath, TFileOutcome::Failed, {}, DescribeError(error), {}, {}, {}};
+  }
+}
+
+bool ReportFile(const TFileResult& result, TProcessOptions& options, TBatchFrontEnd& frontEnd) {
+  frontEnd.FileDone(result);
+  if (result.Outcome != TFileOutcome::Failed)
+    return true;
+  const bool goOn =
+      frontEnd.AskYesNo("Error occured while processing file\r" + result.RecordingPath + "\r\r" +
+                        result.Message + "\r\r" + "Do you wish to continue processing the remaining files?");
+  if (goOn)
+    options.Retained.push_back(result.RecordingPath);
+  return goOn;
+}
+
 bool ProcessFile(const std::string& recordingPath, const std::string& outputPath, TProcessOptions& options,
                  TProcessWorkspace& workspace, TBatchFrontEnd& frontEnd) {
-  std::string message;
+  const TFileRun run{options.FloatOutput ? nullptr : options.Dither.get(), {}, {}};
+  return ReportFile(*ProcessRecording(recordingPath, outputPath, options, workspace, run), options, frontEnd);
+}
+
+TFilePlan PlanFile(const std::string& recordingPath, const TProcessOptions& options, int32_t testToneLength) {
+  TFilePlan plan;
   try {
-    frontEnd.FileDone(RunSteps(recordingPath, outputPath, options, workspace));
-    return true;
-  } catch (const std::exception& error) {
-    message = DescribeError(error);
+    const TWAVReader reader(recordingPath);
+    if (SkippedAsProcessed(reader, options))
+      return plan;
+    const TDeconvolutionSizes sizes =
+        ComputeSizes(reader.FrameCount(), testToneLength, options.PreSilence, reader.SampleRate());
+    const auto channels = static_cast<uint64_t>(reader.Channels());
+    if (!options.FloatOutput)
+      plan.DitherCount = 2 * channels * static_cast<uint64_t>(sizes.OutputLength);
+    plan.SpectrumBytes = 2 * (uint64_t{1} << sizes.Order) * sizeof(double);
+    plan.RecordBytes = channels * static_cast<uint64_t>(sizes.Stride) * sizeof(float);
+  } catch (const std::exception&) {
+    return TFilePlan{}; // the file fails at once when it runs
   }
-  frontEnd.FileDone(TFileResult{recordingPath, TFileOutcome::Failed, {}, message, {}, {}, {}});
-  const bool goOn =
-      frontEnd.AskYesNo("Error occured while processing file\r" + recordingPath + "\r\r" + message + "\r\r" +
-                        "Do you wish to continue processing the remaining files?");
-  if (goOn)
-    options.Retained.push_back(recordingPath);
-  return goOn;
+  return plan;
+}
+
+std::vector<std::string> FilePaths(const std::string& recordingPath, const std::string& outputPath,
+                                   const TProcessOptions& options) {
+  const std::string target = OutputTarget(recordingPath, outputPath, options);
+  std::vector<std::string> paths{recordingPath, target};
+  for (int k = MinHarmonicOrder; options.HarmonicFiles && k <= options.Harmonics; ++k)
+    paths.push_back(HarmonicFilePath(target, k));
+  return paths;
 }
 
 } // namespace ravelin

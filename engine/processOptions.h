@@ -3,12 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "dither.h"
+#include "outputLedger.h"
 
 namespace ravelin {
 
@@ -28,21 +28,23 @@ struct TProcessOptions {
   float LowCut = -1.0f;    // Hz; -1 = off
   float HighCut = -1.0f;   // Hz; -1 = off
   bool MinPhase = false;
-  int CutSlope = 0;                      // cut slope item index: 0..7 = -12..-96 dB/o, 8 = Max
-  int ToneChannel = 0;                   // 0 automatic, else the 1-based test tone channel for all
-  bool NoRename = false;                 // give the output the recording's own name
-  bool Trim = false;                     // keep only the part that carries the response
-  double TrimMarginMs = 5.0;             // kept before the peak and after the decay end
-  int Harmonics = 0;                     // highest harmonic order, 2..10; 0 = off (plain division only)
-  int HarmonicSmoothing = 0;             // the levels' averaging, 1/n octave (0: the nearest bin)
-  bool HarmonicFiles = false;            // each order's response as its own file beside the output
-  std::string TestTone;                  // test tone path
-  std::string ScanFolder;                // folder the recordings were found in (ends with a separator)
-  std::string OutFolder;                 // output root folder (ends with a separator)
-  std::unique_ptr<TOutputDither> Dither; // integer output only; one per run
-  std::vector<std::string> Retained;     // failed files the user chose to skip
-  // Outputs written so far and the recording of each (absolute, normalised).
-  std::map<std::string, std::string> Written;
+  int CutSlope = 0;           // cut slope item index: 0..7 = -12..-96 dB/o, 8 = Max
+  int ToneChannel = 0;        // 0 automatic, else the 1-based test tone channel for all
+  bool NoRename = false;      // give the output the recording's own name
+  bool Trim = false;          // keep only the part that carries the response
+  double TrimMarginMs = 5.0;  // kept before the peak and after the decay end
+  int Harmonics = 0;          // highest harmonic order, 2..10; 0 = off (plain division only)
+  int HarmonicSmoothing = 0;  // the levels' averaging, 1/n octave (0: the nearest bin)
+  bool HarmonicFiles = false; // each order's response as its own file beside the output
+  std::string TestTone;       // test tone path
+  std::string ScanFolder;     // folder the recordings were found in (ends with a separator)
+  std::string OutFolder;      // output root folder (ends with a separator)
+  int Jobs = 1;               // files processed at the same time (1: one after the other)
+  // Integer output only: the run's generator. Each file takes its own stretch
+  // of the sequence, reserved in list order (see RunBatch).
+  std::unique_ptr<TOutputDither> Dither;
+  std::vector<std::string> Retained; // failed files the user chose to skip
+  TOutputLedger Written;             // outputs written so far and the recording of each
 };
 
 // The option controls as the window (or the command line) holds them.

@@ -72,6 +72,16 @@ void TProcessWorkspace::PrepareTestTone(int32_t channels, int32_t length) {
     ToneChannelFor[c] = std::min(static_cast<int32_t>(c), channels - 1);
 }
 
+void TProcessWorkspace::CopyTestTone(const TProcessWorkspace& source) {
+  PrepareTestTone(source.TestToneChannels, source.TestToneLength);
+  for (int32_t k = 0; k < source.TestToneChannels; ++k)
+    std::copy_n(source.TestTone[static_cast<size_t>(k)], source.TestToneLength,
+                TestTone[static_cast<size_t>(k)]);
+  TestToneRate = source.TestToneRate;
+  Sweep = source.Sweep;
+  ToneChannelFor = source.ToneChannelFor;
+}
+
 void TProcessWorkspace::PrepareRecording(int32_t channels, int32_t length, int32_t stride) {
   CheckChannelCount(channels);
   const size_t floats = static_cast<size_t>(stride);

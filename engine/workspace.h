@@ -46,6 +46,9 @@ public:
   // Sizes the test tone block for channels x length floats and points the
   // channel table at its planar channels.
   void PrepareTestTone(int32_t channels, int32_t length);
+  // Gives this workspace source's test tone: its samples, rate, channel
+  // mapping and sweep parameters (for a parallel run's own workspaces).
+  void CopyTestTone(const TProcessWorkspace& source);
   // Sizes the recording block for channels x stride floats (stride >= the
   // longer of the recording and the result) and points the channel table.
   void PrepareRecording(int32_t channels, int32_t length, int32_t stride);

@@ -1,6 +1,7 @@
 #include "FrmMain.h"
 
 #include <algorithm>
+#include <thread>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -21,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "BatchWorker.h"
@@ -133,6 +135,20 @@ int HarmonicOrderOf(const QComboBox* combo) {
   return combo->currentIndex() > 0 ? combo->currentIndex() + MinHarmonicOrder - 1 : 0;
 }
 
+constexpr int MaxJobs = 256;
+
+// One file at a time per core.
+int DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(std::min(cores, unsigned{MaxJobs}));
+}
+
+QSpinBox* JobsBox(QWidget* parent) {
+  auto* box = new QSpinBox(parent);
+  box->setRange(1, MaxJobs);
+  return box;
+}
+
 void SetChecked(QCheckBox* box, const QString& name, int defaultValue) {
   box->setChecked(ReadSettingInt(name, defaultValue) != 0);
 }
@@ -179,8 +195,8 @@ TFormMain::TFormMain() :
     CheckBoxIgnore(new QCheckBox(tr("&Ignore already processed files"), this)),
     ButtonAbout(new QPushButton(tr("&About"), this)), Button1(new QPushButton(tr("&Help"), this)),
     ButtonTTGen(new QPushButton(tr("&Test Tone Gen"), this)),
-    ButtonProcess(new QPushButton(tr("&Process"), this)), ResultsWindow(new TFormResults(this)),
-    Worker(std::make_unique<TBatchWorker>(*this)) {
+    ButtonProcess(new QPushButton(tr("&Process"), this)), SpinJobs(JobsBox(this)),
+    ResultsWindow(new TFormResults(this)), Worker(std::make_unique<TBatchWorker>(*this)) {
   setWindowTitle(MessageCaption);
   setMinimumSize(MinimumWidth, MinimumHeight);
   BuildLayout();
@@ -259,6 +275,10 @@ void TFormMain::BuildLayout() {
   buttons->addWidget(ButtonAbout);
   buttons->addWidget(Button1);
   buttons->addStretch(1);
+  auto* jobsLabel = new QLabel(tr("Parallel &jobs:"), this);
+  jobsLabel->setBuddy(SpinJobs);
+  buttons->addWidget(jobsLabel);
+  buttons->addWidget(SpinJobs);
   buttons->addWidget(ButtonTTGen);
   buttons->addWidget(ButtonProcess);
 
@@ -316,6 +336,8 @@ void TFormMain::FormCreate() {
       ReadSettingIndex(QStringLiteral("DefToneChannel"), 0, ComboToneChannel->count()));
   ComboHarmonics->setCurrentIndex(
       ReadSettingIndex(QStringLiteral("DefHarmonics"), 0, ComboHarmonics->count()));
+  const int jobs = ReadSettingInt(QStringLiteral("DefJobs"), DefaultJobs());
+  SpinJobs->setValue(jobs >= 1 && jobs <= MaxJobs ? jobs : DefaultJobs());
   const bool maximised = ReadSettingInt(QStringLiteral("DefWindowMaxed"), 0) != 0;
   EditTT->setText(ReadSettingString(QStringLiteral("DefTestTone")));
 
@@ -353,6 +375,7 @@ void TFormMain::FormClose() {
   WriteSettingInt(QStringLiteral("DefCutSlope"), ComboCutSlope->currentIndex());
   WriteSettingInt(QStringLiteral("DefToneChannel"), ComboToneChannel->currentIndex());
   WriteSettingInt(QStringLiteral("DefHarmonics"), ComboHarmonics->currentIndex());
+  WriteSettingInt(QStringLiteral("DefJobs"), SpinJobs->value());
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
@@ -611,6 +634,7 @@ void TFormMain::ButtonProcessClick() {
     ComboHarmonics->setFocus();
     return;
   }
+  options.Jobs = SpinJobs->value();
   if (Running() || !LoadTestTone(Workspace, options, *this)) {
     return;
   }

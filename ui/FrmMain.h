@@ -23,6 +23,7 @@ class QComboBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
 
 namespace ravelin {
 
@@ -103,6 +104,7 @@ public:
   QPushButton* const Button1; // "&Help"
   QPushButton* const ButtonTTGen;
   QPushButton* const ButtonProcess;
+  QSpinBox* const SpinJobs; // files processed at the same time
 
   // The progress dialog while a run is going on, else null.
   TFormProgress* Progress() const { return ProgressDialog.get(); }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <random>
 
 #include "cliTestSupport.h"
@@ -118,6 +119,35 @@ TEST_F(Report, HelpDocumentsTheAnalysisOptions) {
   const std::string help = ReadText(Dir + "stdout.txt");
   for (const char* text : {"ravelin-cli analyze", "--report", "--curves", "--smoothing", "--trim"})
     EXPECT_NE(help.find(text), std::string::npos) << text;
+}
+
+// Several files at once with one dither seed write the bytes, messages and
+// report of one at a time: a failure, a file already processed, recordings of
+// different lengths and 16-bit output.
+TEST_F(Report, JobsWithADitherSeedRepeatOneAtATime) {
+  MakeMeasurement();
+  std::vector<float> longer = ravelin::test::ReadAudio(Dir + "good.wav")[0];
+  longer.resize(3 * longer.size(), 0.0f);
+  ravelin::test::WriteFloatWav(Dir + "long.wav", {longer, longer}, Rate);
+  ravelin::test::WriteFloatWav(Dir + "old.wav", {longer}, Rate, "Ravelin");
+  const std::string inputs = " bad.wav long.wav good.wav old.wav loud.wav";
+  std::map<std::string, std::string> texts;
+  for (const std::string jobs : {"1", "3"}) {
+    EXPECT_EQ(Run("deconvolve --tone tone.wav --bits 16 --dither-seed 4000000000 --jobs " + jobs +
+                  " --out out" + jobs + " --report report" + jobs + ".csv" + inputs),
+              1);
+    std::string text = ReadText(Dir + "stderr.txt") + ReadText(Dir + "report" + jobs + ".csv");
+    for (size_t at = text.find("out" + jobs + "/"); at != std::string::npos;
+         at = text.find("out" + jobs + "/", at))
+      text.replace(at, 5, "OUT/");
+    texts[jobs] = text;
+  }
+  EXPECT_EQ(texts["3"], texts["1"]);
+  EXPECT_NE(texts["1"].find("processed 3, skipped 1, failed 1"), std::string::npos) << texts["1"];
+  for (const char* name : {"long_rv.wav", "good_rv.wav", "loud_rv.wav"})
+    EXPECT_EQ(ReadText(Dir + "out3/" + name), ReadText(Dir + "out1/" + name)) << name;
+  EXPECT_EQ(Run("deconvolve --tone tone.wav --dither-seed 4294967296 good.wav"), 2);
+  EXPECT_EQ(Run("deconvolve --tone tone.wav --jobs 0 good.wav"), 2);
 }
 
 } // namespace

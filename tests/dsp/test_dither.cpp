@@ -150,6 +150,30 @@ TEST(OutputDither, SequenceContinuesAcrossCallsChannelsAndSetBits) {
   EXPECT_EQ(Quantise(reconfigured, signal), Quantise(continued, signal));
 }
 
+// The jump agrees with Process, which steps the generator twice per sample,
+// and with stepping one number at a time for odd and long counts; the full
+// period is 2^32, so a count beyond it wraps.
+TEST(OutputDither, SkipMatchesSteppingTheGenerator) {
+  for (const int32_t samples : {1, 5, 4096}) {
+    TOutputDither stepped(777u);
+    Quantise(stepped, std::vector<float>(static_cast<std::size_t>(samples), 0.25f));
+    TOutputDither jumped(777u);
+    jumped.Skip(2 * static_cast<uint64_t>(samples));
+    EXPECT_EQ(jumped.Seed(), stepped.Seed()) << samples;
+  }
+  EXPECT_EQ(TOutputDither::Advance(99u, 0), 99u);
+  uint32_t state = 99u;
+  uint64_t count = 0;
+  for (const uint64_t target :
+       {uint64_t{1}, uint64_t{2}, uint64_t{3}, uint64_t{1000003}, uint64_t{5000000}}) {
+    for (; count < target; ++count)
+      state = state * 30013u + 30011u;
+    EXPECT_EQ(TOutputDither::Advance(99u, count), state) << count;
+  }
+  EXPECT_EQ(TOutputDither::Advance(99u, (uint64_t{1} << 32) + 1000003), TOutputDither::Advance(99u, 1000003));
+  EXPECT_NE(TOutputDither::Advance(99u, (uint64_t{1} << 31)), 99u);
+}
+
 TEST(OutputDither, RejectsWordLengthsBeyond32Bits) {
   TOutputDither dither(0u);
   EXPECT_THROW(dither.SetBits(31, 2), TRavelinError);

@@ -2,13 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 
 #include "batch.h"
 #include "engineTestSupport.h"
 #include "errors.h"
 #include "measurementTest.h"
 #include "outputStage.h"
+#include "parallelBatch.h"
+#include "paths.h"
 #include "processFile.h"
 
 namespace ravelin {
@@ -150,6 +156,116 @@ TEST_F(Batch, IntegerOutputsAreDitheredToTheChosenDepth) {
   for (const float sample : out[0])
     EXPECT_EQ(sample * 32768.0f, std::round(sample * 32768.0f));
   EXPECT_NEAR(out[0][0], 1.0f, 1e-3f); // the impulse, an exact copy of the tone
+}
+
+// What a run left: its list, what the front end heard (file names only, so
+// that runs into different folders compare) and the bytes of every output.
+struct TRunRecord {
+  std::vector<std::string> List, Shown, Done, Questions;
+  std::vector<TFileOutcome> Outcomes;
+  std::map<std::string, std::string> Outputs;
+};
+
+void ExpectSameRun(const TRunRecord& got, const TRunRecord& want) {
+  EXPECT_EQ(got.List, want.List);
+  EXPECT_EQ(got.Shown, want.Shown);
+  EXPECT_EQ(got.Done, want.Done);
+  EXPECT_EQ(got.Outcomes, want.Outcomes);
+  EXPECT_EQ(got.Questions, want.Questions);
+  ASSERT_EQ(got.Outputs.size(), want.Outputs.size());
+  for (const auto& [name, bytes] : want.Outputs)
+    EXPECT_TRUE(got.Outputs.count(name) == 1 && got.Outputs.at(name) == bytes) << name;
+}
+
+std::map<std::string, std::string> FolderBytes(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+    files[fs::relative(entry.path(), folder).string()] = bytes.str();
+  }
+  return files;
+}
+
+// The same batch one file at a time and several at once.
+class ParallelBatch : public Batch {
+protected:
+  // Broken files, a file already processed, two recordings with one output
+  // (the earlier one far longer, so that it finishes last) and lengths that
+  // differ; stereo, so that the dither's channel order counts.
+  std::vector<std::string> MakeMixedFiles() {
+    std::vector<std::string> files = MakeFiles(9, {1, 6});
+    const std::vector<float> tone = ToneCopy(Tone.size() + 50);
+    test::WriteFloatWav(files[2], {ToneCopy(Tone.size() + 300, 0.5f), ToneCopy(Tone.size() + 300, -0.25f)},
+                        Rate);
+    test::WriteFloatWav(files[3], {ToneCopy(60000, 0.7f)}, Rate);
+    test::WriteFloatWav(files[5], {tone}, Rate, "Ravelin");
+    test::WriteFloatWav(files[8], {ToneCopy(Tone.size() + 2000, 0.3f), ToneCopy(Tone.size() + 2000)}, Rate);
+    const std::string twin = Folder.Path() + "take3.aif";
+    test::WriteAiff16(twin, ToneCopy(Tone.size() + 10), Rate);
+    files.insert(files.begin() + 7, twin);
+    return files;
+  }
+
+  // jobs 0: one file at a time through RunBatch; else RunParallelBatch.
+  TRunRecord RunInto(const std::string& folder, const std::vector<std::string>& files, int jobs,
+                     uint64_t memoryBudget, const std::deque<bool>& answers = {}, int cancelAt = -1) {
+    test::TScriptFrontEnd frontEnd;
+    frontEnd.Answers = answers;
+    frontEnd.CancelAt = cancelAt;
+    Options.OutFolder = Folder.Path() + folder;
+    Options.Written.Clear();
+    Options.Retained.clear();
+    Options.Dither = std::make_unique<TOutputDither>(2024u);
+    Options.Dither->SetOutputBits(Options.OutBits);
+    TRunRecord record;
+    record.List = jobs == 0 ? RunBatch(files, Options, Workspace, frontEnd, frontEnd.Cancel)
+                            : RunParallelBatch(files, Options, Workspace, frontEnd, frontEnd.Cancel, jobs,
+                                               memoryBudget);
+    for (const std::string& path : frontEnd.Done)
+      record.Done.push_back(FileNameOf(path));
+    record.Shown = frontEnd.Shown;
+    record.Outcomes = frontEnd.Outcomes;
+    for (std::string question : frontEnd.Questions) {
+      const size_t folderAt = question.find(Options.OutFolder);
+      if (folderAt != std::string::npos)
+        question.replace(folderAt, Options.OutFolder.size(), "OUT/");
+      record.Questions.push_back(question);
+    }
+    record.Outputs = FolderBytes(Options.OutFolder);
+    return record;
+  }
+};
+
+TEST_F(ParallelBatch, SeveralAtOnceGiveTheFilesAndReportsOfOneAtATime) {
+  const auto files = MakeMixedFiles();
+  for (const bool trim : {false, true}) {
+    Options.Trim = trim;
+    Options.OutBits = trim ? 24 : 16;
+    const TRunRecord sequential = RunInto("one/", files, 0, 0);
+    ASSERT_EQ(sequential.List, (std::vector<std::string>{files[1], files[6], files[7]}));
+    EXPECT_EQ(sequential.Outputs.size(), 6u);
+    EXPECT_NE(sequential.Questions[2].find("already written by another recording"), std::string::npos);
+    SCOPED_TRACE(trim ? "trimmed" : "whole");
+    ExpectSameRun(RunInto("three/", files, 3, uint64_t{1} << 40), sequential);
+    ExpectSameRun(RunInto("tight/", files, 3, 0), sequential); // one at a time for memory
+  }
+}
+
+// A failure answered No and cancel stop where they stop one at a time: the
+// files going give up before they write.
+TEST_F(ParallelBatch, StopsLeaveWhatOneAtATimeLeaves) {
+  Options.OutBits = 16;
+  const auto files = MakeFiles(12, {2, 6});
+  for (const int cancelAt : {-1, 4}) {
+    SCOPED_TRACE(cancelAt);
+    const std::deque<bool> answers{cancelAt >= 0};
+    const TRunRecord sequential = RunInto("one/", files, 0, 0, answers, cancelAt);
+    ASSERT_EQ(sequential.Outputs.size(), cancelAt >= 0 ? 3u : 2u);
+    ExpectSameRun(RunInto(cancelAt >= 0 ? "cancel/" : "no/", files, 3, uint64_t{1} << 40, answers, cancelAt),
+                  sequential);
+    fs::remove_all(Folder.Path() + "one/");
+  }
 }
 
 } // namespace

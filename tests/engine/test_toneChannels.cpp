@@ -95,7 +95,7 @@ protected:
     EXPECT_TRUE(LoadTestTone(Workspace, Options, FrontEnd));
     const std::string path = Folder.Path() + "take.wav";
     test::WriteFloatWav(path, recording, Rate);
-    Options.Written.clear();
+    Options.Written.Clear();
     EXPECT_TRUE(ProcessFile(path, MakeOutputName(path, Options), Options, Workspace, FrontEnd));
     EXPECT_TRUE(FrontEnd.Questions.empty()) << FrontEnd.Questions.front();
     return test::ReadAudio(Folder.Path() + "take_rv.wav");

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -70,6 +71,7 @@ private slots:
   void NoStopsTheRunAtTheFailedFile() {
     TFormMain form;
     Prepare(form, {"r1.wav", "bad.wav", "r3.wav"});
+    form.SpinJobs->setValue(3); // r3 is under way when the question comes
     Scripted->OnMessage = [](const TMessageRecord&) { return false; };
     QVERIFY(ProcessAndWait(form));
     QCOMPARE(Items(form), QStringList({In + QStringLiteral("bad.wav"), In + QStringLiteral("r3.wav")}));

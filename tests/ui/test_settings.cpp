@@ -7,7 +7,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSettings>
+#include <QSpinBox>
 #include <QtTest>
+
+#include <thread>
 
 #include "FrmMain.h"
 #include "Tools.h"
@@ -73,6 +76,7 @@ private slots:
     QCOMPARE(form.ComboHarmonics->currentText(), QStringLiteral("Off"));
     QCOMPARE(form.ComboHarmonics->count(), 10);
     QCOMPARE(form.ComboHarmonics->itemText(9), QStringLiteral("10"));
+    QCOMPARE(form.SpinJobs->value(), static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
     QCOMPARE(form.width(), 556); // the stored default 468 is below the minimum
     QCOMPARE(form.height(), 463);
     QVERIFY(!form.isMaximized());
@@ -86,12 +90,14 @@ private slots:
     WriteSettingString(QStringLiteral("DefToneChannel"), QStringLiteral("17"));
     WriteSettingString(QStringLiteral("DefHarmonics"), QStringLiteral("10"));
     WriteSettingString(QStringLiteral("DefWindowWidth"), QStringLiteral("-40"));
+    WriteSettingString(QStringLiteral("DefJobs"), QStringLiteral("0"));
     TFormMain form;
     QCOMPARE(form.ComboBoxBD->currentIndex(), 1);
     QVERIFY(form.CheckBoxIgnore->isChecked());
     QCOMPARE(form.ComboCutSlope->currentIndex(), 0);
     QCOMPARE(form.ComboToneChannel->currentIndex(), 0);
     QCOMPARE(form.ComboHarmonics->currentIndex(), 0);
+    QCOMPARE(form.SpinJobs->value(), static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
     QCOMPARE(form.width(), 556);
   }
 
@@ -118,6 +124,7 @@ private slots:
       form.ComboCutSlope->setCurrentIndex(8);
       form.ComboToneChannel->setCurrentIndex(2);
       form.ComboHarmonics->setCurrentIndex(4);
+      form.SpinJobs->setValue(7);
       form.EditTT->setText(QStringLiteral("/data/sweep.wav"));
       form.EditFolder->setText(QStringLiteral("/data/in/"));
       form.EditOutFolder->setText(QStringLiteral("/data/out/"));
@@ -147,7 +154,8 @@ private slots:
                   {"DefEditLPF", "abc"},
                   {"DefCutSlope", "8"},
                   {"DefToneChannel", "2"},
-                  {"DefHarmonics", "4"}};
+                  {"DefHarmonics", "4"},
+                  {"DefJobs", "7"}};
     for (const auto& value : stored) {
       QCOMPARE(ReadSettingString(QLatin1String(value.Name)), QLatin1String(value.Text));
     }
@@ -172,6 +180,7 @@ private slots:
     QCOMPARE(form.ComboCutSlope->currentText(), QStringLiteral("Max"));
     QCOMPARE(form.ReadControls().ToneChannel, 2);
     QCOMPARE(form.ComboHarmonics->currentText(), QStringLiteral("5"));
+    QCOMPARE(form.SpinJobs->value(), 7);
     QCOMPARE(form.EditTT->text(), QStringLiteral("/data/sweep.wav"));
     // The folders start empty at every program start.
     QVERIFY(form.EditFolder->text().isEmpty());
