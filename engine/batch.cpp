@@ -80,7 +80,9 @@ std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProces
   PrepareDither(options);
   options.Retained.clear();
   const int count = static_cast<int>(files.size());
-  if (options.Jobs > 1) {
+  // A single file runs in the caller's workspace, which keeps its buffers
+  // and the tone's spectrum for the next run.
+  if (options.Jobs > 1 && files.size() > 1) {
     const TRunScope scope(frontEnd, count);
     return RunParallelBatch(files, options, workspace, frontEnd, cancel, options.Jobs, AvailableMemory());
   }

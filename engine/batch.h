@@ -24,9 +24,10 @@ bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options, 
 // which the run stopped to the end. "Unable to create output folder!" escapes
 // as TRavelinError; the caller then keeps its list unchanged. The front end's
 // RunStarted/RunEnded bracket the run on every path.
-// With options.Jobs 1 the files go one after the other and cancel is looked
-// at before each file (after ShowProgress); with more, RunParallelBatch runs
-// them (its memory budget from AvailableMemory).
+// With options.Jobs 1, or a single file, the files go one after the other in
+// the caller's workspace and cancel is looked at before each file (after
+// ShowProgress); with more, RunParallelBatch runs them (its memory budget from
+// AvailableMemory).
 // Integer output: each file reserves PlanFile's DitherCount numbers of the
 // generator's sequence in list order and dithers from the reservation's
 // start; the generator then stands at the reservation's end, however many the

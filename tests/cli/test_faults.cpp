@@ -278,10 +278,11 @@ TEST_F(Faults, UncreatableOutputFolderEndsTheCommand) {
 
 TEST_F(Faults, RecordingDeletedAfterTheScanFailsAloneWithTheReadersMessage) {
   // The first recording is long (10 s): it is being processed when its
-  // progress line arrives, well before the second is opened.
+  // progress line arrives, well before the second is opened (one file at a
+  // time; several jobs would open the second at once).
   ASSERT_EQ(Run({"sweep", "rec/a.wav", "--rate", "48000", "--duration", "10", "--bits", "float"}).Status, 0);
   Put("rec/b.wav", Tone);
-  TChild child(Dir, Deconvolve({"rec"}));
+  TChild child(Dir, Deconvolve({"--jobs", "1", "rec"}));
   ASSERT_TRUE(child.ReadUntil("[1/2] a.wav\n")) << child.Errors;
   fs::remove(Dir + "rec/b.wav");
   EXPECT_EQ(child.Wait(), 1) << child.Errors;
