@@ -30,7 +30,7 @@ build_and_test build/clang -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Re
 # own tests, and ravelin-cli --jobs in child processes).
 threaded_targets=(dsp_test_workerTeam dsp_test_fft engine_test_batch ravelin-cli cli_test_report)
 threaded_tests="WorkerTeam|SharedWork|ParallelBatch|JobsWith"
-cmake -S . -B build/tsan -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S . -B build/tsan -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRAVELIN_TSAN=ON -DRAVELIN_BUILD_UI=OFF -DRAVELIN_BUILD_BENCH=OFF >/dev/null
 cmake --build build/tsan -j "$(nproc)" --target "${threaded_targets[@]}"
 TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build/tsan --output-on-failure -j "$(nproc)" -R "$threaded_tests" --no-tests=error
