@@ -39,34 +39,33 @@ void SingleGroup(const float* x, const float* h, float* a, bool add) {
   _mm_store_ps(a + 4, add ? _mm_add_ps(_mm_load_ps(a + 4), im) : im);
 }
 
-void StoreMul(const void* x, const void* h, int32_t m, void* a) {
+// a := x h, or a += x h with Add, over m complex values.
+template <bool Add> void StoreProducts(const void* x, const void* h, int32_t m, void* a) {
   const auto* xb = static_cast<const float*>(x);
   const auto* hb = static_cast<const float*>(h);
   auto* ab = static_cast<float*>(a);
   int32_t i = 0;
   for (; i + 16 <= 2 * m; i += 16) {
     const TParts p = Product(xb + i, hb + i);
-    _mm256_storeu_ps(ab + i, _mm256_permute2f128_ps(p.Re, p.Im, 0x20));
-    _mm256_storeu_ps(ab + i + 8, _mm256_permute2f128_ps(p.Re, p.Im, 0x31));
+    __m256 low = _mm256_permute2f128_ps(p.Re, p.Im, 0x20);
+    __m256 high = _mm256_permute2f128_ps(p.Re, p.Im, 0x31);
+    if constexpr (Add) {
+      low = _mm256_add_ps(_mm256_loadu_ps(ab + i), low);
+      high = _mm256_add_ps(_mm256_loadu_ps(ab + i + 8), high);
+    }
+    _mm256_storeu_ps(ab + i, low);
+    _mm256_storeu_ps(ab + i + 8, high);
   }
   if (i < 2 * m)
-    SingleGroup(xb + i, hb + i, ab + i, false);
+    SingleGroup(xb + i, hb + i, ab + i, Add);
+}
+
+void StoreMul(const void* x, const void* h, int32_t m, void* a) {
+  StoreProducts<false>(x, h, m, a);
 }
 
 void StoreMulAdd(const void* x, const void* h, int32_t m, void* a) {
-  const auto* xb = static_cast<const float*>(x);
-  const auto* hb = static_cast<const float*>(h);
-  auto* ab = static_cast<float*>(a);
-  int32_t i = 0;
-  for (; i + 16 <= 2 * m; i += 16) {
-    const TParts p = Product(xb + i, hb + i);
-    _mm256_storeu_ps(ab + i,
-                     _mm256_add_ps(_mm256_loadu_ps(ab + i), _mm256_permute2f128_ps(p.Re, p.Im, 0x20)));
-    _mm256_storeu_ps(ab + i + 8,
-                     _mm256_add_ps(_mm256_loadu_ps(ab + i + 8), _mm256_permute2f128_ps(p.Re, p.Im, 0x31)));
-  }
-  if (i < 2 * m)
-    SingleGroup(xb + i, hb + i, ab + i, true);
+  StoreProducts<true>(x, h, m, a);
 }
 
 } // namespace
