@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -38,19 +39,30 @@ uint32_t SeedFromClock() {
 constexpr uint32_t Multiplier = 30013u;
 constexpr uint32_t Increment = 30011u;
 
-// Low 24 bits of the next state of the linear congruential generator.
-inline uint32_t NextRandom(uint32_t& seed) {
-  seed = seed * Multiplier + Increment;
-  return seed & 0xFFFFFFu;
+// Two steps at once, x -> Multiplier2 x + Increment2: the second number of a
+// pair comes straight from the state before the pair, which halves the
+// chain of dependent multiplications.
+constexpr uint32_t Multiplier2 = Multiplier * Multiplier;
+constexpr uint32_t Increment2 = Multiplier * Increment + Increment;
+constexpr uint32_t RandomMask = 0xFFFFFFu; // a number is its state's low 24 bits
+
+// The sum of the next two random numbers; moves the state on by two.
+inline uint32_t NextRandomPair(uint32_t& seed) {
+  const uint32_t first = (seed * Multiplier + Increment) & RandomMask;
+  seed = seed * Multiplier2 + Increment2;
+  return first + (seed & RandomMask);
 }
 
-// Nearest integer, ties to even, whatever the rounding mode of the moment.
-inline double RoundHalfEven(double v) {
-  double r = std::floor(v);
-  const double fraction = v - r; // exact below 2^52
-  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(r, 2.0) != 0.0))
-    r += 1.0;
-  return r;
+// Nearest integer to v, ties to even, whatever the rounding mode of the
+// moment; |v| < 2^62. Without branches: the fractions of dithered samples
+// are random, so branches on them would mostly be mispredicted.
+inline int64_t RoundHalfEven(double v) {
+  const auto truncated = static_cast<int64_t>(v); // toward zero, exact
+  const int64_t below = truncated - static_cast<int64_t>(static_cast<double>(truncated) > v);
+  const double fraction = v - static_cast<double>(below); // exact, 0 <= fraction < 1
+  const int64_t up =
+      static_cast<int64_t>(fraction > 0.5) | (static_cast<int64_t>(fraction == 0.5) & below & 1);
+  return below + up;
 }
 
 } // namespace
@@ -105,30 +117,29 @@ void TOutputDither::Process(float* const* channels, int32_t channelCount, int32_
   // The shift is applied to the unsigned bit pattern, which wraps like the
   // hardware does; the range check above keeps the result within 32 bits.
   const auto shift = static_cast<uint32_t>(FShift);
+  const double scale = FScale;
+  const int32_t lowest = FMinValue, highest = FMaxValue;
+  uint32_t seed = FSeed; // kept in a register: the sample stores may alias members
   for (int32_t c = 0; c < channelCount; ++c) {
     float* samples = channels[c];
     for (int32_t i = 0; i < sampleCount; ++i) {
-      const uint32_t r1 = NextRandom(FSeed);
-      const uint32_t r2 = NextRandom(FSeed);
       // Triangular over -1 .. +1 in steps of 2^-24.
-      const double noise = static_cast<double>(static_cast<int32_t>(r1 + r2) - 16777216) * 0x1p-24;
+      const double noise =
+          static_cast<double>(static_cast<int32_t>(NextRandomPair(seed)) - 16777216) * 0x1p-24;
       const double x = static_cast<double>(samples[i]);
       // Exact in double: the sample has 24 significant bits and the scale is a
       // power of two, so within the output range v needs at most 53 bits. A NaN
       // sample counts as silence; infinities saturate below.
-      const double v = std::isnan(x) ? noise : x * FScale + noise;
-      const double rounded = RoundHalfEven(v);
-      int32_t q;
-      if (rounded > maxValue)
-        q = FMaxValue;
-      else if (rounded < minValue)
-        q = FMinValue;
-      else
-        q = static_cast<int32_t>(rounded);
+      const double v = std::isnan(x) ? noise : x * scale + noise;
+      // Clamping to one step beyond the range first keeps every outcome (what
+      // lies beyond saturates either way) and bounds v for the rounding.
+      const int64_t rounded = RoundHalfEven(std::clamp(v, minValue - 1.0, maxValue + 1.0));
+      const auto q = static_cast<int32_t>(std::clamp<int64_t>(rounded, lowest, highest));
       const uint32_t code = static_cast<uint32_t>(q) << shift;
       std::memcpy(&samples[i], &code, sizeof code);
     }
   }
+  FSeed = seed;
 }
 
 } // namespace ravelin
