@@ -192,7 +192,7 @@ TDeconvolutionResult DeconvolveRecording(TWAVReader& reader, const TProcessOptio
   workspace.PrepareRecording(reader.Channels(), frames, sizes.Stride);
   reader.ReadFrames(workspace.Record.data(), frames);
 
-  const TFastFourierTransform fft(sizes.Order);
+  const TFastFourierTransform& fft = workspace.Transform(sizes.Order);
   workspace.PrepareSpectra(static_cast<uint32_t>(fft.Size()));
   const TChannelJob job{options, workspace, fft, sizes, sampleRate};
   TDeconvolutionResult result;

@@ -111,4 +111,12 @@ TCutFilter& TProcessWorkspace::CutFilter(int32_t sampleRate, double lowCut, doub
   return *FCutFilter;
 }
 
+const TFastFourierTransform& TProcessWorkspace::Transform(int order) {
+  if (!FTransform || FTransform->Order() != order) {
+    FTransform.reset();
+    FTransform = std::make_unique<TFastFourierTransform>(order);
+  }
+  return *FTransform;
+}
+
 } // namespace ravelin

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cutfilter.h"
+#include "fft.h"
 #include "harmonics.h"
 
 namespace ravelin {
@@ -86,6 +87,9 @@ public:
   // The cut filter of the given setting; designed once and kept while the
   // setting (rate, corners, slope) stays the same across channels and files.
   TCutFilter& CutFilter(int32_t sampleRate, double lowCut, double highCut, int slopeIndex);
+  // The transform of the given order (its tables), kept while files share
+  // the order.
+  const TFastFourierTransform& Transform(int order);
 
   // Capacity of A and B, in doubles.
   size_t SpectrumCapacity() const { return FSpectrumA.Capacity() / sizeof(double); }
@@ -96,6 +100,7 @@ private:
   TGrowBlock FSpectrumA;
   TGrowBlock FSpectrumB;
   std::unique_ptr<TCutFilter> FCutFilter;
+  std::unique_ptr<TFastFourierTransform> FTransform;
 };
 
 } // namespace ravelin
