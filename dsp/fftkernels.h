@@ -91,13 +91,16 @@ template <TDirection D, class V> inline V Twiddle(V a, V w) {
 // A stored root w is kept as (re, re) and (-im, im): a * w = a (re, re) +
 // swap(a) (-im, im) and a * conj(w) the difference, with the same roundings
 // as Mul and MulConj and no shuffling of w.
-template <TDirection D, class V> inline V TwiddleStored(V a, const double* re, const double* im) {
-  const V x = a * V::Load(re);
-  const V y = V::Swap(a) * V::Load(im);
+template <TDirection D, class V> inline V TwiddleStored(V a, V re, V im) {
+  const V x = a * re;
+  const V y = V::Swap(a) * im;
   if constexpr (D == TDirection::Forward)
     return x + y;
   else
     return x - y;
+}
+template <TDirection D, class V> inline V TwiddleStored(V a, const double* re, const double* im) {
+  return TwiddleStored<D>(a, V::Load(re), V::Load(im));
 }
 
 // Multiplies by the quarter-turn root: +i forward, -i inverse.
@@ -243,26 +246,22 @@ template <TDirection D, class V> void StoredBlock(double* z, std::size_t q, cons
   }
 }
 
-// The first complex stage on 16 values held in registers, with the same
-// operations as Radix2Stage / Radix4FirstStage; then the first radix-4 stage
-// after it (two blocks of 8 for first size 2, one of 16 for first size 4) as
-// StoredBlock does it, storing the results to row.
+// The first complex stage on 16 values, with the same operations as
+// Radix2Stage / Radix4FirstStage, then the first radix-4 stage after it (two
+// blocks of 8 for first size 2, one of 16 for first size 4) as StoredBlock
+// does it. Lane by lane: every lane of v[l] holds value l of its own row, and
+// the roots, which depend on l only, are the same in every lane.
 // q = the first size, fixed at compile time so that everything unrolls.
-template <TDirection D, class V, std::size_t q>
-inline void BottomStages(const double* roots, TCx1* v, double* row) {
-  if constexpr (V::Width > q) {
-    BottomStages<D, typename V::TNarrow, q>(roots, v, row);
-    return;
-  }
+template <TDirection D, class V, std::size_t q> inline void BottomStages(const double* roots, V* v) {
   if constexpr (q == 2) {
     for (std::size_t m = 0; m < 16; m += 2) {
-      const TCx1 a = v[m], b = v[m + 1];
+      const V a = v[m], b = v[m + 1];
       v[m] = a + b;
       v[m + 1] = a - b;
     }
   } else {
     for (std::size_t m = 0; m < 16; m += 4) {
-      TCx1 a0 = v[m], a1 = v[m + 2], a2 = v[m + 1], a3 = v[m + 3];
+      V a0 = v[m], a1 = v[m + 2], a2 = v[m + 1], a3 = v[m + 3];
       ButterflyValues<D>(a0, a1, a2, a3);
       v[m] = a0;
       v[m + 1] = a1;
@@ -270,41 +269,48 @@ inline void BottomStages(const double* roots, TCx1* v, double* row) {
       v[m + 3] = a3;
     }
   }
-  for (std::size_t b = 0; b < 16; b += 4 * q) {
-    const TCx1* z = v + b;
-    for (std::size_t k = 0; k < q; k += V::Width) {
+  for (std::size_t b = 0; b < 16; b += 4 * q)
+    for (std::size_t k = 0; k < q; ++k) {
       const double* w = roots + 2 * k; // q <= 4: a single group
-      V a0 = V::Join(z + k);
-      V a1 = TwiddleStored<D>(V::Join(z + 2 * q + k), w, w + 2 * q);
-      V a2 = TwiddleStored<D>(V::Join(z + q + k), w + 4 * q, w + 6 * q);
-      V a3 = TwiddleStored<D>(V::Join(z + 3 * q + k), w + 8 * q, w + 10 * q);
-      Butterfly<D>(row + 2 * (b + k), row + 2 * (b + q + k), row + 2 * (b + 2 * q + k),
-                   row + 2 * (b + 3 * q + k), a0, a1, a2, a3);
+      V a0 = v[b + k];
+      V a1 = TwiddleStored<D>(v[b + 2 * q + k], V::Broadcast(w), V::Broadcast(w + 2 * q));
+      V a2 = TwiddleStored<D>(v[b + q + k], V::Broadcast(w + 4 * q), V::Broadcast(w + 6 * q));
+      V a3 = TwiddleStored<D>(v[b + 3 * q + k], V::Broadcast(w + 8 * q), V::Broadcast(w + 10 * q));
+      ButterflyValues<D>(a0, a1, a2, a3);
+      v[b + k] = a0;
+      v[b + q + k] = a1;
+      v[b + 2 * q + k] = a2;
+      v[b + 3 * q + k] = a3;
+    }
+}
+
+// The tile whose row h holds the values (h << highShift) | base | l, permuted
+// and through BottomStages, to 16 rows of 16 values at out (row h at out +
+// h * outStride doubles): value (h, l) is the tile's (reversed l, reversed h),
+// so each row of the result is a column of the tile. Width columns at a
+// time, one in each lane; a transpose turns their results into rows.
+template <TDirection D, class V, std::size_t FirstSize>
+inline void TransformTile(const double* roots, const double* z, std::size_t base, int highShift, double* out,
+                          std::size_t outStride) {
+  constexpr std::size_t W = V::Width;
+  for (std::size_t c = 0; c < TileSize; c += W) {
+    V v[TileSize];
+    for (std::size_t l = 0; l < TileSize; ++l)
+      v[l] = V::Load(z + 2 * (((ReversedTileBits.Of[l] << highShift) | base) + c));
+    BottomStages<D, V, FirstSize>(roots, v);
+    for (std::size_t l = 0; l < TileSize; l += W) {
+      V::Transpose(v + l);
+      for (std::size_t r = 0; r < W; ++r)
+        V::Store(out + ReversedTileBits.Of[c + r] * outStride + 2 * l, v[l + r]);
     }
   }
 }
 
-// A tile's rows: row h holds the values (h << highShift) | base | l.
-inline void LoadTile(const double* z, std::size_t base, int highShift, TCx1* tile) {
-  for (std::size_t h = 0; h < TileSize; ++h) {
-    const double* row = z + 2 * ((h << highShift) | base);
-    for (std::size_t l = 0; l < TileSize; ++l)
-      tile[h * TileSize + l] = TCx1::Load(row + 2 * l);
-  }
-}
-
-// Stores into the tile at base the partner values of a loaded tile: value
-// (h, l) takes the loaded (reversed l, reversed h); then runs BottomStages on
-// every row (16 consecutive values after the permutation).
-template <TDirection D, class V, std::size_t FirstSize>
-inline void StoreTileReversed(const double* roots, double* z, std::size_t base, int highShift,
-                              const TCx1* tile) {
-  for (std::size_t h = 0; h < TileSize; ++h) {
-    TCx1 v[TileSize];
-    for (std::size_t l = 0; l < TileSize; ++l)
-      v[l] = tile[ReversedTileBits.Of[l] * TileSize + ReversedTileBits.Of[h]];
-    BottomStages<D, V, FirstSize>(roots, v, z + 2 * ((h << highShift) | base));
-  }
+// 16 rows of 16 values from a buffer to the tile at base.
+template <class V> inline void StoreTile(const double* buffer, double* z, std::size_t base, int highShift) {
+  for (std::size_t h = 0; h < TileSize; ++h)
+    for (std::size_t l = 0; l < TileSize; l += V::Width)
+      V::Store(z + 2 * (((h << highShift) | base) + l), V::Load(buffer + 2 * (h * TileSize + l)));
 }
 
 // Bit-reversal permutation of the n = 2^bits values of the complex transform
@@ -319,21 +325,21 @@ template <TDirection D, class V, std::size_t FirstSize> void ReorderTiles(const 
   const int middleBits = bits - 2 * TileBits;
   const int highShift = bits - TileBits;
   const std::size_t middleCount = std::size_t{1} << middleBits;
+  const std::size_t rowStride = std::size_t{2} << highShift;
   // A pair of tiles belongs to the piece that holds the smaller middle part.
+  // The first tile's results wait in a buffer until the second tile, whose
+  // results overwrite the first, has been read.
   ForRange(plan, 0, middleCount, 1, [&](std::size_t first, std::size_t last) {
-    TCx1 tile[TileSize * TileSize], partner[TileSize * TileSize];
+    double buffer[2 * TileSize * TileSize];
     std::size_t reversedMiddle = ReverseBits(first, middleBits);
     for (std::size_t middle = first; middle < last; ++middle) {
       const std::size_t base = middle << TileBits;
       const std::size_t partnerBase = reversedMiddle << TileBits;
-      if (middle == reversedMiddle) {
-        LoadTile(z, base, highShift, tile);
-        StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, tile);
-      } else if (middle < reversedMiddle) {
-        LoadTile(z, base, highShift, tile);
-        LoadTile(z, partnerBase, highShift, partner);
-        StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, partner);
-        StoreTileReversed<D, V, FirstSize>(roots, z, partnerBase, highShift, tile);
+      if (middle <= reversedMiddle) {
+        TransformTile<D, V, FirstSize>(roots, z, base, highShift, buffer, 2 * TileSize);
+        if (middle < reversedMiddle)
+          TransformTile<D, V, FirstSize>(roots, z, partnerBase, highShift, z + 2 * base, rowStride);
+        StoreTile<V>(buffer, z, partnerBase, highShift);
       }
       if (middle + 1 < last)
         ReverseIncrement(reversedMiddle, middleBits);

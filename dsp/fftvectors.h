@@ -48,10 +48,11 @@ struct TCx1 {
   static TCx1 Reverse(TCx1 a) { return a; }
   // Value l from base + 2 index[l].
   static TCx1 Gather(const double* base, const std::size_t* index) { return Load(base + 2 * index[0]); }
-  // Value l from part[l].
-  static TCx1 Join(const TCx1* part) { return part[0]; }
   // The value at p in every place.
   static TCx1 Broadcast(const double* p) { return Load(p); }
+  // Transposes the Width x Width matrix of values in rows[0 .. Width-1]:
+  // value l of rows[r] trades places with value r of rows[l].
+  static void Transpose(TCx1*) {}
 };
 #else
 struct TCx1 {
@@ -76,8 +77,8 @@ struct TCx1 {
   static TCx1 DupIm(TCx1 a) { return {a.Im, a.Im}; }
   static TCx1 Reverse(TCx1 a) { return a; }
   static TCx1 Gather(const double* base, const std::size_t* index) { return Load(base + 2 * index[0]); }
-  static TCx1 Join(const TCx1* part) { return part[0]; }
   static TCx1 Broadcast(const double* p) { return Load(p); }
+  static void Transpose(TCx1*) {}
 };
 #endif
 
@@ -104,11 +105,13 @@ struct TCx2 {
     const __m256d low = _mm256_castpd128_pd256(_mm_loadu_pd(base + 2 * index[0]));
     return {_mm256_insertf128_pd(low, _mm_loadu_pd(base + 2 * index[1]), 1)};
   }
-  static TCx2 Join(const TCx1* part) {
-    return {_mm256_insertf128_pd(_mm256_castpd128_pd256(part[0].V), part[1].V, 1)};
-  }
   static TCx2 Broadcast(const double* p) {
     return {_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(p))};
+  }
+  static void Transpose(TCx2* rows) {
+    const __m256d a = rows[0].V, b = rows[1].V;
+    rows[0].V = _mm256_permute2f128_pd(a, b, 0x20);
+    rows[1].V = _mm256_permute2f128_pd(a, b, 0x31);
   }
 };
 #endif
@@ -152,8 +155,20 @@ struct TCx4 {
     const TCx2 high = TCx2::Gather(base, index + 2);
     return {Combine(low, high)};
   }
-  static TCx4 Join(const TCx1* part) { return {Combine(TCx2::Join(part), TCx2::Join(part + 2))}; }
   static TCx4 Broadcast(const double* p) { return {Combine(TCx2::Broadcast(p), TCx2::Broadcast(p))}; }
+  // Values 0, 1 of the result from a and 2, 3 from b, two bits of Select each.
+  template <int Select> static __m512d Interleave(__m512d a, __m512d b) {
+    return _mm512_mask_shuffle_f64x2(a, All, a, b, Select);
+  }
+  // Pairs of rows first, then pairs of pairs.
+  static void Transpose(TCx4* rows) {
+    const __m512d a = Interleave<0x44>(rows[0].V, rows[1].V), b = Interleave<0xEE>(rows[0].V, rows[1].V);
+    const __m512d c = Interleave<0x44>(rows[2].V, rows[3].V), d = Interleave<0xEE>(rows[2].V, rows[3].V);
+    rows[0].V = Interleave<0x88>(a, c);
+    rows[1].V = Interleave<0xDD>(a, c);
+    rows[2].V = Interleave<0x88>(b, d);
+    rows[3].V = Interleave<0xDD>(b, d);
+  }
 };
 #endif
 
