@@ -398,36 +398,75 @@ void StoredBlockPair(double* z, std::size_t q, const double* roots, const double
   }
 }
 
-// The same for the stages beyond the stored ones, for k from first to last
-// (multiples of the width): root^k = W^(k stride) from the two-level table,
-// W = exp(2*pi*i/N).
+// Number of the stage q in the chain FirstSize, 4 FirstSize, ...
+inline std::size_t StageIndex(const TFftPlan& plan, std::size_t q) {
+  std::size_t stage = 0;
+  for (std::size_t s = plan.FirstSize; s < q; s *= 4)
+    ++stage;
+  return stage;
+}
+
+// W^(j + l step) for the lanes l, the same values as Root gives: the low
+// parts come side by side from the stage's copies at low, the high part is
+// shared unless the lanes cross a multiple of RootMask + 1.
+template <class V>
+inline V StreamedRoot(const TFftPlan& plan, std::size_t j, std::size_t step, const double* low) {
+  const std::size_t h = j >> plan.RootShift;
+  if (((j + (V::Width - 1) * step) >> plan.RootShift) == h)
+    return Mul(V::Broadcast(plan.RootHigh + 2 * h), V::Load(low));
+  std::size_t high[V::Width];
+  for (std::size_t l = 0; l < V::Width; ++l)
+    high[l] = (j + l * step) >> plan.RootShift;
+  return Mul(V::Gather(plan.RootHigh, high), V::Load(low));
+}
+
+// One butterfly of a block of 4q values with the roots w1, w2, w3 for the
+// values at offset o (doubles) of its quarters.
 template <TDirection D, class V>
-void StreamedBlock(double* z, std::size_t q, const TFftPlan& plan, std::size_t stride, std::size_t first,
-                   std::size_t last) {
+inline void TwiddledButterfly(double* z, std::size_t q, std::size_t o, V w1, V w2, V w3) {
   double* z1 = z + 2 * q;
   double* z2 = z + 4 * q;
   double* z3 = z + 6 * q;
+  const V a1 = Twiddle<D>(V::Load(z2 + o), w1);
+  const V a2 = Twiddle<D>(V::Load(z1 + o), w2);
+  const V a3 = Twiddle<D>(V::Load(z3 + o), w3);
+  Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, V::Load(z + o), a1, a2, a3);
+}
+
+// The same for the stages beyond the stored ones, for k from first to last
+// (multiples of the width): root^k = W^(k stride) from the two-level table,
+// W = exp(2*pi*i/N), with the low parts from the stage's copies where it has
+// them (fftsimd.h).
+template <TDirection D, class V>
+void StreamedBlock(double* z, std::size_t q, const TFftPlan& plan, std::size_t stride, std::size_t first,
+                   std::size_t last) {
+  if (HasStreamedRoots(stride, plan.RootMask)) {
+    const std::size_t period = (plan.RootMask + 1) / stride;
+    const double* low1 = plan.Streamed + plan.StreamedOffset[StageIndex(plan, q)];
+    const double* low2 = low1 + 2 * period;
+    const double* low3 = low2 + period;
+    for (std::size_t k = first; k < last; k += V::Width) {
+      const std::size_t j = k * stride;
+      TwiddledButterfly<D>(z, q, 2 * k, StreamedRoot<V>(plan, j, stride, low1 + 2 * (k & (period - 1))),
+                           StreamedRoot<V>(plan, 2 * j, 2 * stride, low2 + 2 * (k & (period / 2 - 1))),
+                           StreamedRoot<V>(plan, 3 * j, 3 * stride, low3 + 2 * (k & (period - 1))));
+    }
+    return;
+  }
   for (std::size_t k = first; k < last; k += V::Width) {
-    const std::size_t o = 2 * k;
     std::size_t j1[V::Width], j2[V::Width], j3[V::Width];
     for (std::size_t l = 0; l < V::Width; ++l) {
       j1[l] = (k + l) * stride;
       j2[l] = 2 * j1[l];
       j3[l] = 3 * j1[l];
     }
-    const V a1 = Twiddle<D>(V::Load(z2 + o), Root<V>(plan, j1));
-    const V a2 = Twiddle<D>(V::Load(z1 + o), Root<V>(plan, j2));
-    const V a3 = Twiddle<D>(V::Load(z3 + o), Root<V>(plan, j3));
-    Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, V::Load(z + o), a1, a2, a3);
+    TwiddledButterfly<D>(z, q, 2 * k, Root<V>(plan, j1), Root<V>(plan, j2), Root<V>(plan, j3));
   }
 }
 
 // Roots of the stored stage q.
 inline const double* StageRoots(const TFftPlan& plan, std::size_t q) {
-  std::size_t stage = 0;
-  for (std::size_t s = plan.FirstSize; s < q; s *= 4)
-    ++stage;
-  return plan.Stage + plan.StageOffset[stage];
+  return plan.Stage + plan.StageOffset[StageIndex(plan, q)];
 }
 
 // Shapes of the complex stages: the first stage has FirstSize (2 or 4)
