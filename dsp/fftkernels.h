@@ -21,6 +21,7 @@
 #include "fftvectors.h"
 
 #include <cstddef>
+#include <type_traits>
 
 namespace ravelin {
 namespace {
@@ -69,17 +70,15 @@ template <class V> inline V Half(V a) {
 }
 // a * w and a * conj(w), value by value.
 template <class V> inline V Mul(V a, V w) {
-  return a * V::DupRe(w) + V::NegateRe(V::Swap(a) * V::DupIm(w));
+  return V::AddSub(a * V::DupRe(w), V::Swap(a) * V::DupIm(w));
 }
 template <class V> inline V MulConj(V a, V w) {
-  return a * V::DupRe(w) + V::Conj(V::Swap(a) * V::DupIm(w));
+  return V::SubAdd(a * V::DupRe(w), V::Swap(a) * V::DupIm(w));
 }
+// i * a.
 template <class V> inline V MulI(V a) {
   return V::NegateRe(V::Swap(a));
-} // i * a
-template <class V> inline V MulNegI(V a) {
-  return V::Conj(V::Swap(a));
-} // -i * a
+}
 
 template <TDirection D, class V> inline V Twiddle(V a, V w) {
   if constexpr (D == TDirection::Forward)
@@ -101,14 +100,6 @@ template <TDirection D, class V> inline V TwiddleStored(V a, V re, V im) {
 }
 template <TDirection D, class V> inline V TwiddleStored(V a, const double* re, const double* im) {
   return TwiddleStored<D>(a, V::Load(re), V::Load(im));
-}
-
-// Multiplies by the quarter-turn root: +i forward, -i inverse.
-template <TDirection D, class V> inline V QuarterTurn(V a) {
-  if constexpr (D == TDirection::Forward)
-    return MulI(a);
-  else
-    return MulNegI(a);
 }
 
 // exp(2*pi*i*j/N) for the lanes' j from the two-level table: one product of
@@ -193,15 +184,22 @@ inline void Radix2Stage(double* z, std::size_t count) {
 // block; the quarters hold the sub-transforms of the inputs congruent to
 // 0, 2, 1, 3 modulo 4 (bit-reversed order), already twiddled.
 // The results replace a0 .. a3 in quarter order.
+// The quarter-turn root is +i forward, -i inverse; with s = Swap(a1 - a3),
+// t1 + i (a1 - a3) = AddSub(t1, s) and t1 - i (a1 - a3) = SubAdd(t1, s).
 template <TDirection D, class V> inline void ButterflyValues(V& a0, V& a1, V& a2, V& a3) {
   const V t0 = a0 + a2;
   const V t1 = a0 - a2;
   const V t2 = a1 + a3;
-  const V t3 = QuarterTurn<D>(a1 - a3);
+  const V s = V::Swap(a1 - a3);
   a0 = t0 + t2;
-  a1 = t1 + t3;
   a2 = t0 - t2;
-  a3 = t1 - t3;
+  if constexpr (D == TDirection::Forward) {
+    a1 = V::AddSub(t1, s);
+    a3 = V::SubAdd(t1, s);
+  } else {
+    a1 = V::SubAdd(t1, s);
+    a3 = V::AddSub(t1, s);
+  }
 }
 
 template <TDirection D, class V>
@@ -222,6 +220,13 @@ template <TDirection D> void Radix4FirstStage(double* z, std::size_t count) {
   }
 }
 
+// Where the roots of k start in a stored stage whose groups hold `group` k
+// (a power of two, fftsimd.h).
+inline const double* StoredRoots(const double* roots, std::size_t k, std::size_t group) {
+  const std::size_t l = k & (group - 1);
+  return roots + 12 * (k - l) + 2 * l;
+}
+
 // Combines four sub-transforms of q values each into one of 4q values with
 // the twiddles root^k, root^2k, root^3k, root = exp(2*pi*i/(4q)) taken from
 // a stored stage.
@@ -238,7 +243,7 @@ template <TDirection D, class V> void StoredBlock(double* z, std::size_t q, cons
   double* z3 = z + 6 * q;
   for (std::size_t k = 0; k < q; k += V::Width) {
     const std::size_t o = 2 * k;
-    const double* w = roots + 12 * (k - k % group) + 2 * (k % group);
+    const double* w = StoredRoots(roots, k, group);
     const V a1 = TwiddleStored<D>(V::Load(z2 + o), w, w + 2 * group);
     const V a2 = TwiddleStored<D>(V::Load(z1 + o), w + 4 * group, w + 6 * group);
     const V a3 = TwiddleStored<D>(V::Load(z3 + o), w + 8 * group, w + 10 * group);
@@ -359,12 +364,26 @@ template <TDirection D, class V> std::size_t Reorder(const TFftPlan& plan, doubl
   return 4 * plan.FirstSize;
 }
 
+// body(size) with size as a std::integral_constant for the values of q the
+// stage pairs of the leaves of 2^11 and 2^10 values start from (the offsets
+// of the sixteen values then become constants, sparing registers), else
+// body(q).
+template <class TBody> inline void WithConstantSize(std::size_t q, const TBody& body) {
+  switch (q) {
+  case 8: body(std::integral_constant<std::size_t, 8>{}); return;
+  case 16: body(std::integral_constant<std::size_t, 16>{}); return;
+  case 128: body(std::integral_constant<std::size_t, 128>{}); return;
+  default: body(q);
+  }
+}
+
 // Two stored stages in one pass: sixteen sub-transforms of q values each
 // (q >= Width) become one of 16q values, first as four blocks of 4q, then
 // those four into one, while the sixteen values of each k sit in registers.
-// The operations are those of StoredBlock for q and then for 4q.
-template <TDirection D, class V>
-void StoredBlockPair(double* z, std::size_t q, const double* roots, const double* nextRoots) {
+// The operations are those of StoredBlock for q and then for 4q. q is a
+// std::size_t or a std::integral_constant (see WithConstantSize).
+template <TDirection D, class V, class TSize>
+void StoredBlockPair(double* z, TSize q, const double* roots, const double* nextRoots) {
   const std::size_t group = StoredGroup(q);
   const std::size_t nextGroup = StoredGroup(4 * q);
   for (std::size_t k = 0; k < q; k += V::Width) {
@@ -372,7 +391,7 @@ void StoredBlockPair(double* z, std::size_t q, const double* roots, const double
 #pragma GCC unroll 16
     for (std::size_t m = 0; m < 16; ++m)
       x[m] = V::Load(z + 2 * (m * q + k));
-    const double* w = roots + 12 * (k - k % group) + 2 * (k % group);
+    const double* w = StoredRoots(roots, k, group);
 #pragma GCC unroll 4
     for (std::size_t a = 0; a < 16; a += 4) {
       V a0 = x[a];
@@ -388,7 +407,7 @@ void StoredBlockPair(double* z, std::size_t q, const double* roots, const double
 #pragma GCC unroll 4
     for (std::size_t b = 0; b < 4; ++b) {
       const std::size_t k4 = k + b * q;
-      const double* v = nextRoots + 12 * (k4 - k4 % nextGroup) + 2 * (k4 % nextGroup);
+      const double* v = StoredRoots(nextRoots, k4, nextGroup);
       const V a1 = TwiddleStored<D>(x[8 + b], v, v + 2 * nextGroup);
       const V a2 = TwiddleStored<D>(x[4 + b], v + 4 * nextGroup, v + 6 * nextGroup);
       const V a3 = TwiddleStored<D>(x[12 + b], v + 8 * nextGroup, v + 10 * nextGroup);
@@ -494,7 +513,7 @@ template <TDirection D, class V> struct TStages {
       const double* roots = StageRoots(plan, q);
       const double* nextRoots = StageRoots(plan, 4 * q);
       for (std::size_t b = 0; b < count; b += 16 * q)
-        StoredBlockPair<D, V>(z + 2 * b, q, roots, nextRoots);
+        WithConstantSize(q, [&](auto size) { StoredBlockPair<D, V>(z + 2 * b, size, roots, nextRoots); });
     }
     for (; q < count; q *= 4) {
       const double* roots = StageRoots(plan, q);
@@ -541,16 +560,21 @@ template <TDirection D, class V> struct TStages {
 //   X[k] = E + W O, X[n-k] = conj(E - W O), E = (Z[k] + conj Z[n-k]) / 2,
 //   O = -i (Z[k] - conj Z[n-k]) / 2; Z[n/2] = X[n/2].
 // x = Z[k], m = Z[n-k] lane by lane; the new values go to x and m.
+// x -+ conj(m) are AddSub and SubAdd of x and m; t = -i u forward, i u
+// inverse, so with s = Swap(u) e + t and e - t are SubAdd and AddSub of e
+// and s forward, the other way round inverse.
 template <TDirection D, class V> inline void SplitValues(V& x, V& m, V w) {
-  const V y = V::Conj(m);
-  const V e = Half(x + y);
-  V t;
-  if constexpr (D == TDirection::Forward)
-    t = MulNegI(Mul(Half(x - y), w));
-  else
-    t = MulI(MulConj(Half(x - y), w));
-  x = e + t;
-  m = V::Conj(e - t);
+  const V e = Half(V::SubAdd(x, m));
+  const V d = Half(V::AddSub(x, m));
+  if constexpr (D == TDirection::Forward) {
+    const V s = V::Swap(Mul(d, w));
+    x = V::SubAdd(e, s);
+    m = V::Conj(V::AddSub(e, s));
+  } else {
+    const V s = V::Swap(MulConj(d, w));
+    x = V::AddSub(e, s);
+    m = V::Conj(V::SubAdd(e, s));
+  }
 }
 
 // The bins k .. k + Width - 1 and their partners; bin n/2 - k uses

@@ -41,6 +41,9 @@ struct TCx1 {
   // Negated imaginary parts (conjugate), negated real parts.
   static TCx1 Conj(TCx1 a) { return {_mm_xor_pd(a.V, _mm_set_pd(-0.0, 0.0))}; }
   static TCx1 NegateRe(TCx1 a) { return {_mm_xor_pd(a.V, _mm_set_pd(0.0, -0.0))}; }
+  // a + NegateRe(b) and a + Conj(b) in one, with the same roundings.
+  static TCx1 AddSub(TCx1 a, TCx1 b) { return a + NegateRe(b); }
+  static TCx1 SubAdd(TCx1 a, TCx1 b) { return a + Conj(b); }
   // (re, re) and (im, im) of every value.
   static TCx1 DupRe(TCx1 a) { return {_mm_unpacklo_pd(a.V, a.V)}; }
   static TCx1 DupIm(TCx1 a) { return {_mm_unpackhi_pd(a.V, a.V)}; }
@@ -73,6 +76,8 @@ struct TCx1 {
   static TCx1 Swap(TCx1 a) { return {a.Im, a.Re}; }
   static TCx1 Conj(TCx1 a) { return {a.Re, -a.Im}; }
   static TCx1 NegateRe(TCx1 a) { return {-a.Re, a.Im}; }
+  static TCx1 AddSub(TCx1 a, TCx1 b) { return {a.Re - b.Re, a.Im + b.Im}; }
+  static TCx1 SubAdd(TCx1 a, TCx1 b) { return {a.Re + b.Re, a.Im - b.Im}; }
   static TCx1 DupRe(TCx1 a) { return {a.Re, a.Re}; }
   static TCx1 DupIm(TCx1 a) { return {a.Im, a.Im}; }
   static TCx1 Reverse(TCx1 a) { return a; }
@@ -98,6 +103,8 @@ struct TCx2 {
   static TCx2 Swap(TCx2 a) { return {_mm256_permute_pd(a.V, 0x5)}; }
   static TCx2 Conj(TCx2 a) { return {_mm256_xor_pd(a.V, _mm256_set_pd(-0.0, 0.0, -0.0, 0.0))}; }
   static TCx2 NegateRe(TCx2 a) { return {_mm256_xor_pd(a.V, _mm256_set_pd(0.0, -0.0, 0.0, -0.0))}; }
+  static TCx2 AddSub(TCx2 a, TCx2 b) { return {_mm256_addsub_pd(a.V, b.V)}; }
+  static TCx2 SubAdd(TCx2 a, TCx2 b) { return a + Conj(b); }
   static TCx2 DupRe(TCx2 a) { return {_mm256_unpacklo_pd(a.V, a.V)}; }
   static TCx2 DupIm(TCx2 a) { return {_mm256_unpackhi_pd(a.V, a.V)}; }
   static TCx2 Reverse(TCx2 a) { return {_mm256_permute2f128_pd(a.V, a.V, 0x01)}; }
@@ -147,6 +154,9 @@ struct TCx4 {
   static TCx4 NegateRe(TCx4 a) {
     return FlipSigns(a, _mm512_set_pd(0.0, -0.0, 0.0, -0.0, 0.0, -0.0, 0.0, -0.0));
   }
+  // Fused a * 1 -+ b: the product is exact, so one rounding of a -+ b.
+  static TCx4 AddSub(TCx4 a, TCx4 b) { return {_mm512_fmaddsub_pd(a.V, _mm512_set1_pd(1.0), b.V)}; }
+  static TCx4 SubAdd(TCx4 a, TCx4 b) { return {_mm512_fmsubadd_pd(a.V, _mm512_set1_pd(1.0), b.V)}; }
   static TCx4 DupRe(TCx4 a) { return {_mm512_mask_unpacklo_pd(a.V, All, a.V, a.V)}; }
   static TCx4 DupIm(TCx4 a) { return {_mm512_mask_unpackhi_pd(a.V, All, a.V, a.V)}; }
   static TCx4 Reverse(TCx4 a) { return {_mm512_mask_shuffle_f64x2(a.V, All, a.V, a.V, 0x1B)}; }
