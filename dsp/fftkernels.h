@@ -68,16 +68,19 @@ void ForRange(const TFftPlan& plan, std::size_t begin, std::size_t end, std::siz
 template <class V> inline V Half(V a) {
   return a * V::Splat(0.5);
 }
-// a * w and a * conj(w), value by value.
+// a * w and a * conj(w), value by value, for w given as re = DupRe(w) and
+// im = DupIm(w), and for w itself.
+template <class V> inline V Mul(V a, V re, V im) {
+  return V::AddSub(a * re, V::Swap(a) * im);
+}
+template <class V> inline V MulConj(V a, V re, V im) {
+  return V::SubAdd(a * re, V::Swap(a) * im);
+}
 template <class V> inline V Mul(V a, V w) {
-  return V::AddSub(a * V::DupRe(w), V::Swap(a) * V::DupIm(w));
+  return Mul(a, V::DupRe(w), V::DupIm(w));
 }
 template <class V> inline V MulConj(V a, V w) {
-  return V::SubAdd(a * V::DupRe(w), V::Swap(a) * V::DupIm(w));
-}
-// i * a.
-template <class V> inline V MulI(V a) {
-  return V::NegateRe(V::Swap(a));
+  return MulConj(a, V::DupRe(w), V::DupIm(w));
 }
 
 template <TDirection D, class V> inline V Twiddle(V a, V w) {
@@ -289,33 +292,45 @@ template <TDirection D, class V, std::size_t q> inline void BottomStages(const d
     }
 }
 
-// The tile whose row h holds the values (h << highShift) | base | l, permuted
-// and through BottomStages, to 16 rows of 16 values at out (row h at out +
-// h * outStride doubles): value (h, l) is the tile's (reversed l, reversed h),
-// so each row of the result is a column of the tile. Width columns at a
-// time, one in each lane; a transpose turns their results into rows.
+// Offsets (doubles) of the rows of a tile in the order of their reversed
+// numbers: Of[i] = stride * (reversed i), for rows stride doubles apart.
+struct TReversedRows {
+  std::size_t Of[TileSize];
+
+  explicit TReversedRows(std::size_t stride) {
+    for (std::size_t i = 0; i < TileSize; ++i)
+      Of[i] = stride * ReversedTileBits.Of[i];
+  }
+};
+
+// The tile at in (rows inRows.Of[reversed h] doubles from in), permuted and
+// through BottomStages, to the tile at out: value (h, l) becomes the tile's
+// (reversed l, reversed h), so each row of the result is a column of the
+// tile. Width columns at a time, one in each lane; a transpose turns their
+// results into rows.
 template <TDirection D, class V, std::size_t FirstSize>
-inline void TransformTile(const double* roots, const double* z, std::size_t base, int highShift, double* out,
-                          std::size_t outStride) {
+inline void TransformTile(const double* roots, const double* in, const TReversedRows& inRows, double* out,
+                          const TReversedRows& outRows) {
   constexpr std::size_t W = V::Width;
   for (std::size_t c = 0; c < TileSize; c += W) {
     V v[TileSize];
     for (std::size_t l = 0; l < TileSize; ++l)
-      v[l] = V::Load(z + 2 * (((ReversedTileBits.Of[l] << highShift) | base) + c));
+      v[l] = V::Load(in + inRows.Of[l] + 2 * c);
     BottomStages<D, V, FirstSize>(roots, v);
     for (std::size_t l = 0; l < TileSize; l += W) {
       V::Transpose(v + l);
       for (std::size_t r = 0; r < W; ++r)
-        V::Store(out + ReversedTileBits.Of[c + r] * outStride + 2 * l, v[l + r]);
+        V::Store(out + outRows.Of[c + r] + 2 * l, v[l + r]);
     }
   }
 }
 
-// 16 rows of 16 values from a buffer to the tile at base.
-template <class V> inline void StoreTile(const double* buffer, double* z, std::size_t base, int highShift) {
+// 16 rows of 16 values from a buffer to the tile at z, rows stride doubles
+// apart.
+template <class V> inline void StoreTile(const double* buffer, double* z, std::size_t stride) {
   for (std::size_t h = 0; h < TileSize; ++h)
     for (std::size_t l = 0; l < TileSize; l += V::Width)
-      V::Store(z + 2 * (((h << highShift) | base) + l), V::Load(buffer + 2 * (h * TileSize + l)));
+      V::Store(z + h * stride + 2 * l, V::Load(buffer + 2 * (h * TileSize + l)));
 }
 
 // Bit-reversal permutation of the n = 2^bits values of the complex transform
@@ -331,6 +346,7 @@ template <TDirection D, class V, std::size_t FirstSize> void ReorderTiles(const 
   const int highShift = bits - TileBits;
   const std::size_t middleCount = std::size_t{1} << middleBits;
   const std::size_t rowStride = std::size_t{2} << highShift;
+  const TReversedRows rows(rowStride), bufferRows(2 * TileSize);
   // A pair of tiles belongs to the piece that holds the smaller middle part.
   // The first tile's results wait in a buffer until the second tile, whose
   // results overwrite the first, has been read.
@@ -338,13 +354,13 @@ template <TDirection D, class V, std::size_t FirstSize> void ReorderTiles(const 
     double buffer[2 * TileSize * TileSize];
     std::size_t reversedMiddle = ReverseBits(first, middleBits);
     for (std::size_t middle = first; middle < last; ++middle) {
-      const std::size_t base = middle << TileBits;
-      const std::size_t partnerBase = reversedMiddle << TileBits;
+      double* tile = z + 2 * (middle << TileBits);
+      double* partner = z + 2 * (reversedMiddle << TileBits);
       if (middle <= reversedMiddle) {
-        TransformTile<D, V, FirstSize>(roots, z, base, highShift, buffer, 2 * TileSize);
+        TransformTile<D, V, FirstSize>(roots, tile, rows, buffer, bufferRows);
         if (middle < reversedMiddle)
-          TransformTile<D, V, FirstSize>(roots, z, partnerBase, highShift, z + 2 * base, rowStride);
-        StoreTile<V>(buffer, z, partnerBase, highShift);
+          TransformTile<D, V, FirstSize>(roots, partner, rows, tile, rows);
+        StoreTile<V>(buffer, partner, rowStride);
       }
       if (middle + 1 < last)
         ReverseIncrement(reversedMiddle, middleBits);
@@ -559,26 +575,28 @@ template <TDirection D, class V> struct TStages {
 // W = exp(2*pi*i*k/N):
 //   X[k] = E + W O, X[n-k] = conj(E - W O), E = (Z[k] + conj Z[n-k]) / 2,
 //   O = -i (Z[k] - conj Z[n-k]) / 2; Z[n/2] = X[n/2].
-// x = Z[k], m = Z[n-k] lane by lane; the new values go to x and m.
+// x = Z[k], m = Z[n-k] lane by lane, W as re = DupRe(W), im = DupIm(W);
+// the new values go to x and m.
 // x -+ conj(m) are AddSub and SubAdd of x and m; t = -i u forward, i u
 // inverse, so with s = Swap(u) e + t and e - t are SubAdd and AddSub of e
 // and s forward, the other way round inverse.
-template <TDirection D, class V> inline void SplitValues(V& x, V& m, V w) {
+template <TDirection D, class V> inline void SplitValues(V& x, V& m, V re, V im) {
   const V e = Half(V::SubAdd(x, m));
   const V d = Half(V::AddSub(x, m));
   if constexpr (D == TDirection::Forward) {
-    const V s = V::Swap(Mul(d, w));
+    const V s = V::Swap(Mul(d, re, im));
     x = V::SubAdd(e, s);
     m = V::Conj(V::AddSub(e, s));
   } else {
-    const V s = V::Swap(MulConj(d, w));
+    const V s = V::Swap(MulConj(d, re, im));
     x = V::AddSub(e, s);
     m = V::Conj(V::SubAdd(e, s));
   }
 }
 
 // The bins k .. k + Width - 1 and their partners; bin n/2 - k uses
-// W^(n/2-k) = i conj(W^k), so only W^k for k <= N/8 is looked up.
+// W^(n/2-k) = i conj(W^k), which is W^k with its parts swapped, so only W^k
+// for k <= N/8 is looked up.
 template <TDirection D, class V>
 inline void SplitGroup(const TFftPlan& plan, double* a, std::size_t n, std::size_t k) {
   constexpr std::size_t W = V::Width;
@@ -590,7 +608,8 @@ inline void SplitGroup(const TFftPlan& plan, double* a, std::size_t n, std::size
   double* pk = a + 2 * k;
   double* pm = a + 2 * (n - k - (W - 1));
   V x = V::Load(pk), m = V::Reverse(V::Load(pm));
-  SplitValues<D>(x, m, w);
+  const V re = V::DupRe(w), im = V::DupIm(w);
+  SplitValues<D>(x, m, re, im);
   V::Store(pk, x);
   V::Store(pm, V::Reverse(m));
   // Bins n/2 - k - l (read backwards) and n/2 + k + l.
@@ -598,7 +617,7 @@ inline void SplitGroup(const TFftPlan& plan, double* a, std::size_t n, std::size
   double* pm2 = a + 2 * (n / 2 + k);
   x = V::Reverse(V::Load(pk2));
   m = V::Load(pm2);
-  SplitValues<D>(x, m, MulI(V::Conj(w)));
+  SplitValues<D>(x, m, im, re);
   V::Store(pk2, V::Reverse(x));
   V::Store(pm2, m);
 }
@@ -616,7 +635,8 @@ template <TDirection D, class V> void Split(const TFftPlan& plan, double* a) {
   });
   if (n >= 4) {
     TCx1 x = TCx1::Load(a + 2 * quarter), m = TCx1::Load(a + 2 * (n - quarter));
-    SplitValues<D>(x, m, Root<TCx1>(plan, &quarter));
+    const TCx1 w = Root<TCx1>(plan, &quarter);
+    SplitValues<D>(x, m, TCx1::DupRe(w), TCx1::DupIm(w));
     TCx1::Store(a + 2 * quarter, x);
     TCx1::Store(a + 2 * (n - quarter), m);
   }

@@ -165,7 +165,13 @@ struct TCx4 {
     const TCx2 high = TCx2::Gather(base, index + 2);
     return {Combine(low, high)};
   }
-  static TCx4 Broadcast(const double* p) { return {Combine(TCx2::Broadcast(p), TCx2::Broadcast(p))}; }
+  // The 128 bits at p in every place, moved as floats (AVX-512F has no
+  // double form); the masked form as above.
+  static TCx4 Broadcast(const double* p) {
+    const __m128 value = _mm_castpd_ps(_mm_loadu_pd(p));
+    return {
+        _mm512_castps_pd(_mm512_mask_broadcast_f32x4(_mm512_castpd_ps(_mm512_setzero_pd()), 0xFFFF, value))};
+  }
   // Values 0, 1 of the result from a and 2, 3 from b, two bits of Select each.
   template <int Select> static __m512d Interleave(__m512d a, __m512d b) {
     return _mm512_mask_shuffle_f64x2(a, All, a, b, Select);
