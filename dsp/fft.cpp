@@ -144,12 +144,36 @@ void TFastFourierTransform::BuildRoots() {
           FStage.insert(FStage.end(), {-im[l], im[l]});
       }
   }
+
+  // Copies of the low parts for the streamed stages, in the order their k
+  // use them (fftsimd.h).
+  stage = 0;
+  for (std::size_t q = FFirstSize; q < n; q *= 4, ++stage) {
+    const std::size_t stride = N / (4 * q);
+    if (q <= StoredPowersLimit || !HasStreamedRoots(stride, FRootMask))
+      continue;
+    FStreamedOffset[stage] = FStreamed.size();
+    const std::size_t period = (FRootMask + 1) / stride;
+    for (std::size_t p = 1; p <= 3; ++p)
+      for (std::size_t k = 0; k < (p == 2 ? period / 2 : period); ++k) {
+        const std::size_t j = (k * p * stride) & FRootMask;
+        FStreamed.insert(FStreamed.end(), {FRootLow[2 * j], FRootLow[2 * j + 1]});
+      }
+  }
 }
 
 TFftPlan TFastFourierTransform::Plan() const {
-  return {FOrder,           FFirstSize,   FRootLow.data(),
-          FRootHigh.data(), FRootShift,   FRootMask,
-          FStage.data(),    FStageOffset, FParallel ? RunOnSharedTeam : nullptr};
+  return {FOrder,
+          FFirstSize,
+          FRootLow.data(),
+          FRootHigh.data(),
+          FRootShift,
+          FRootMask,
+          FStage.data(),
+          FStageOffset,
+          FStreamed.data(),
+          FStreamedOffset,
+          FParallel ? RunOnSharedTeam : nullptr};
 }
 
 void TFastFourierTransform::Forward(double* data) const {

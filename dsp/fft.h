@@ -9,7 +9,7 @@
 // (or fold it into another gain) to undo Forward exactly.
 //
 // The object is immutable after construction and holds only tables of about
-// 4 sqrt(N) + 66000 doubles: Forward and Inverse never allocate and touch
+// 9 sqrt(N) + 66000 doubles: Forward and Inverse never allocate and touch
 // nothing but the caller's array.
 //
 // The kernels come in one version per instruction set (TSimdPath), chosen
@@ -89,6 +89,11 @@ private:
   std::vector<double> FStage;
   // Start of each stage's roots in FStage (at most 13 stages for order 27).
   std::size_t FStageOffset[13] = {};
+  // The low parts of the roots of the stages beyond those, repeated in the
+  // order their k use them (at most about 5 sqrt(N) doubles in all), and
+  // the start of each stage's in FStreamed (by the same stage numbers).
+  std::vector<double> FStreamed;
+  std::size_t FStreamedOffset[13] = {};
   // Values per block of the first complex stage: 2 or 4.
   std::size_t FFirstSize;
   TSimdPath FSimdPath;

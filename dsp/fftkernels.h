@@ -21,6 +21,7 @@
 #include "fftvectors.h"
 
 #include <cstddef>
+#include <type_traits>
 
 namespace ravelin {
 namespace {
@@ -67,19 +68,20 @@ void ForRange(const TFftPlan& plan, std::size_t begin, std::size_t end, std::siz
 template <class V> inline V Half(V a) {
   return a * V::Splat(0.5);
 }
-// a * w and a * conj(w), value by value.
+// a * w and a * conj(w), value by value, for w given as re = DupRe(w) and
+// im = DupIm(w), and for w itself.
+template <class V> inline V Mul(V a, V re, V im) {
+  return V::AddSub(a * re, V::Swap(a) * im);
+}
+template <class V> inline V MulConj(V a, V re, V im) {
+  return V::SubAdd(a * re, V::Swap(a) * im);
+}
 template <class V> inline V Mul(V a, V w) {
-  return a * V::DupRe(w) + V::NegateRe(V::Swap(a) * V::DupIm(w));
+  return Mul(a, V::DupRe(w), V::DupIm(w));
 }
 template <class V> inline V MulConj(V a, V w) {
-  return a * V::DupRe(w) + V::Conj(V::Swap(a) * V::DupIm(w));
+  return MulConj(a, V::DupRe(w), V::DupIm(w));
 }
-template <class V> inline V MulI(V a) {
-  return V::NegateRe(V::Swap(a));
-} // i * a
-template <class V> inline V MulNegI(V a) {
-  return V::Conj(V::Swap(a));
-} // -i * a
 
 template <TDirection D, class V> inline V Twiddle(V a, V w) {
   if constexpr (D == TDirection::Forward)
@@ -91,21 +93,16 @@ template <TDirection D, class V> inline V Twiddle(V a, V w) {
 // A stored root w is kept as (re, re) and (-im, im): a * w = a (re, re) +
 // swap(a) (-im, im) and a * conj(w) the difference, with the same roundings
 // as Mul and MulConj and no shuffling of w.
-template <TDirection D, class V> inline V TwiddleStored(V a, const double* re, const double* im) {
-  const V x = a * V::Load(re);
-  const V y = V::Swap(a) * V::Load(im);
+template <TDirection D, class V> inline V TwiddleStored(V a, V re, V im) {
+  const V x = a * re;
+  const V y = V::Swap(a) * im;
   if constexpr (D == TDirection::Forward)
     return x + y;
   else
     return x - y;
 }
-
-// Multiplies by the quarter-turn root: +i forward, -i inverse.
-template <TDirection D, class V> inline V QuarterTurn(V a) {
-  if constexpr (D == TDirection::Forward)
-    return MulI(a);
-  else
-    return MulNegI(a);
+template <TDirection D, class V> inline V TwiddleStored(V a, const double* re, const double* im) {
+  return TwiddleStored<D>(a, V::Load(re), V::Load(im));
 }
 
 // exp(2*pi*i*j/N) for the lanes' j from the two-level table: one product of
@@ -190,15 +187,22 @@ inline void Radix2Stage(double* z, std::size_t count) {
 // block; the quarters hold the sub-transforms of the inputs congruent to
 // 0, 2, 1, 3 modulo 4 (bit-reversed order), already twiddled.
 // The results replace a0 .. a3 in quarter order.
+// The quarter-turn root is +i forward, -i inverse; with s = Swap(a1 - a3),
+// t1 + i (a1 - a3) = AddSub(t1, s) and t1 - i (a1 - a3) = SubAdd(t1, s).
 template <TDirection D, class V> inline void ButterflyValues(V& a0, V& a1, V& a2, V& a3) {
   const V t0 = a0 + a2;
   const V t1 = a0 - a2;
   const V t2 = a1 + a3;
-  const V t3 = QuarterTurn<D>(a1 - a3);
+  const V s = V::Swap(a1 - a3);
   a0 = t0 + t2;
-  a1 = t1 + t3;
   a2 = t0 - t2;
-  a3 = t1 - t3;
+  if constexpr (D == TDirection::Forward) {
+    a1 = V::AddSub(t1, s);
+    a3 = V::SubAdd(t1, s);
+  } else {
+    a1 = V::SubAdd(t1, s);
+    a3 = V::AddSub(t1, s);
+  }
 }
 
 template <TDirection D, class V>
@@ -219,6 +223,13 @@ template <TDirection D> void Radix4FirstStage(double* z, std::size_t count) {
   }
 }
 
+// Where the roots of k start in a stored stage whose groups hold `group` k
+// (a power of two, fftsimd.h).
+inline const double* StoredRoots(const double* roots, std::size_t k, std::size_t group) {
+  const std::size_t l = k & (group - 1);
+  return roots + 12 * (k - l) + 2 * l;
+}
+
 // Combines four sub-transforms of q values each into one of 4q values with
 // the twiddles root^k, root^2k, root^3k, root = exp(2*pi*i/(4q)) taken from
 // a stored stage.
@@ -235,7 +246,7 @@ template <TDirection D, class V> void StoredBlock(double* z, std::size_t q, cons
   double* z3 = z + 6 * q;
   for (std::size_t k = 0; k < q; k += V::Width) {
     const std::size_t o = 2 * k;
-    const double* w = roots + 12 * (k - k % group) + 2 * (k % group);
+    const double* w = StoredRoots(roots, k, group);
     const V a1 = TwiddleStored<D>(V::Load(z2 + o), w, w + 2 * group);
     const V a2 = TwiddleStored<D>(V::Load(z1 + o), w + 4 * group, w + 6 * group);
     const V a3 = TwiddleStored<D>(V::Load(z3 + o), w + 8 * group, w + 10 * group);
@@ -243,26 +254,22 @@ template <TDirection D, class V> void StoredBlock(double* z, std::size_t q, cons
   }
 }
 
-// The first complex stage on 16 values held in registers, with the same
-// operations as Radix2Stage / Radix4FirstStage; then the first radix-4 stage
-// after it (two blocks of 8 for first size 2, one of 16 for first size 4) as
-// StoredBlock does it, storing the results to row.
+// The first complex stage on 16 values, with the same operations as
+// Radix2Stage / Radix4FirstStage, then the first radix-4 stage after it (two
+// blocks of 8 for first size 2, one of 16 for first size 4) as StoredBlock
+// does it. Lane by lane: every lane of v[l] holds value l of its own row, and
+// the roots, which depend on l only, are the same in every lane.
 // q = the first size, fixed at compile time so that everything unrolls.
-template <TDirection D, class V, std::size_t q>
-inline void BottomStages(const double* roots, TCx1* v, double* row) {
-  if constexpr (V::Width > q) {
-    BottomStages<D, typename V::TNarrow, q>(roots, v, row);
-    return;
-  }
+template <TDirection D, class V, std::size_t q> inline void BottomStages(const double* roots, V* v) {
   if constexpr (q == 2) {
     for (std::size_t m = 0; m < 16; m += 2) {
-      const TCx1 a = v[m], b = v[m + 1];
+      const V a = v[m], b = v[m + 1];
       v[m] = a + b;
       v[m + 1] = a - b;
     }
   } else {
     for (std::size_t m = 0; m < 16; m += 4) {
-      TCx1 a0 = v[m], a1 = v[m + 2], a2 = v[m + 1], a3 = v[m + 3];
+      V a0 = v[m], a1 = v[m + 2], a2 = v[m + 1], a3 = v[m + 3];
       ButterflyValues<D>(a0, a1, a2, a3);
       v[m] = a0;
       v[m + 1] = a1;
@@ -270,41 +277,60 @@ inline void BottomStages(const double* roots, TCx1* v, double* row) {
       v[m + 3] = a3;
     }
   }
-  for (std::size_t b = 0; b < 16; b += 4 * q) {
-    const TCx1* z = v + b;
-    for (std::size_t k = 0; k < q; k += V::Width) {
+  for (std::size_t b = 0; b < 16; b += 4 * q)
+    for (std::size_t k = 0; k < q; ++k) {
       const double* w = roots + 2 * k; // q <= 4: a single group
-      V a0 = V::Join(z + k);
-      V a1 = TwiddleStored<D>(V::Join(z + 2 * q + k), w, w + 2 * q);
-      V a2 = TwiddleStored<D>(V::Join(z + q + k), w + 4 * q, w + 6 * q);
-      V a3 = TwiddleStored<D>(V::Join(z + 3 * q + k), w + 8 * q, w + 10 * q);
-      Butterfly<D>(row + 2 * (b + k), row + 2 * (b + q + k), row + 2 * (b + 2 * q + k),
-                   row + 2 * (b + 3 * q + k), a0, a1, a2, a3);
+      V a0 = v[b + k];
+      V a1 = TwiddleStored<D>(v[b + 2 * q + k], V::Broadcast(w), V::Broadcast(w + 2 * q));
+      V a2 = TwiddleStored<D>(v[b + q + k], V::Broadcast(w + 4 * q), V::Broadcast(w + 6 * q));
+      V a3 = TwiddleStored<D>(v[b + 3 * q + k], V::Broadcast(w + 8 * q), V::Broadcast(w + 10 * q));
+      ButterflyValues<D>(a0, a1, a2, a3);
+      v[b + k] = a0;
+      v[b + q + k] = a1;
+      v[b + 2 * q + k] = a2;
+      v[b + 3 * q + k] = a3;
+    }
+}
+
+// Offsets (doubles) of the rows of a tile in the order of their reversed
+// numbers: Of[i] = stride * (reversed i), for rows stride doubles apart.
+struct TReversedRows {
+  std::size_t Of[TileSize];
+
+  explicit TReversedRows(std::size_t stride) {
+    for (std::size_t i = 0; i < TileSize; ++i)
+      Of[i] = stride * ReversedTileBits.Of[i];
+  }
+};
+
+// The tile at in (rows inRows.Of[reversed h] doubles from in), permuted and
+// through BottomStages, to the tile at out: value (h, l) becomes the tile's
+// (reversed l, reversed h), so each row of the result is a column of the
+// tile. Width columns at a time, one in each lane; a transpose turns their
+// results into rows.
+template <TDirection D, class V, std::size_t FirstSize>
+inline void TransformTile(const double* roots, const double* in, const TReversedRows& inRows, double* out,
+                          const TReversedRows& outRows) {
+  constexpr std::size_t W = V::Width;
+  for (std::size_t c = 0; c < TileSize; c += W) {
+    V v[TileSize];
+    for (std::size_t l = 0; l < TileSize; ++l)
+      v[l] = V::Load(in + inRows.Of[l] + 2 * c);
+    BottomStages<D, V, FirstSize>(roots, v);
+    for (std::size_t l = 0; l < TileSize; l += W) {
+      V::Transpose(v + l);
+      for (std::size_t r = 0; r < W; ++r)
+        V::Store(out + outRows.Of[c + r] + 2 * l, v[l + r]);
     }
   }
 }
 
-// A tile's rows: row h holds the values (h << highShift) | base | l.
-inline void LoadTile(const double* z, std::size_t base, int highShift, TCx1* tile) {
-  for (std::size_t h = 0; h < TileSize; ++h) {
-    const double* row = z + 2 * ((h << highShift) | base);
-    for (std::size_t l = 0; l < TileSize; ++l)
-      tile[h * TileSize + l] = TCx1::Load(row + 2 * l);
-  }
-}
-
-// Stores into the tile at base the partner values of a loaded tile: value
-// (h, l) takes the loaded (reversed l, reversed h); then runs BottomStages on
-// every row (16 consecutive values after the permutation).
-template <TDirection D, class V, std::size_t FirstSize>
-inline void StoreTileReversed(const double* roots, double* z, std::size_t base, int highShift,
-                              const TCx1* tile) {
-  for (std::size_t h = 0; h < TileSize; ++h) {
-    TCx1 v[TileSize];
-    for (std::size_t l = 0; l < TileSize; ++l)
-      v[l] = tile[ReversedTileBits.Of[l] * TileSize + ReversedTileBits.Of[h]];
-    BottomStages<D, V, FirstSize>(roots, v, z + 2 * ((h << highShift) | base));
-  }
+// 16 rows of 16 values from a buffer to the tile at z, rows stride doubles
+// apart.
+template <class V> inline void StoreTile(const double* buffer, double* z, std::size_t stride) {
+  for (std::size_t h = 0; h < TileSize; ++h)
+    for (std::size_t l = 0; l < TileSize; l += V::Width)
+      V::Store(z + h * stride + 2 * l, V::Load(buffer + 2 * (h * TileSize + l)));
 }
 
 // Bit-reversal permutation of the n = 2^bits values of the complex transform
@@ -319,21 +345,22 @@ template <TDirection D, class V, std::size_t FirstSize> void ReorderTiles(const 
   const int middleBits = bits - 2 * TileBits;
   const int highShift = bits - TileBits;
   const std::size_t middleCount = std::size_t{1} << middleBits;
+  const std::size_t rowStride = std::size_t{2} << highShift;
+  const TReversedRows rows(rowStride), bufferRows(2 * TileSize);
   // A pair of tiles belongs to the piece that holds the smaller middle part.
+  // The first tile's results wait in a buffer until the second tile, whose
+  // results overwrite the first, has been read.
   ForRange(plan, 0, middleCount, 1, [&](std::size_t first, std::size_t last) {
-    TCx1 tile[TileSize * TileSize], partner[TileSize * TileSize];
+    double buffer[2 * TileSize * TileSize];
     std::size_t reversedMiddle = ReverseBits(first, middleBits);
     for (std::size_t middle = first; middle < last; ++middle) {
-      const std::size_t base = middle << TileBits;
-      const std::size_t partnerBase = reversedMiddle << TileBits;
-      if (middle == reversedMiddle) {
-        LoadTile(z, base, highShift, tile);
-        StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, tile);
-      } else if (middle < reversedMiddle) {
-        LoadTile(z, base, highShift, tile);
-        LoadTile(z, partnerBase, highShift, partner);
-        StoreTileReversed<D, V, FirstSize>(roots, z, base, highShift, partner);
-        StoreTileReversed<D, V, FirstSize>(roots, z, partnerBase, highShift, tile);
+      double* tile = z + 2 * (middle << TileBits);
+      double* partner = z + 2 * (reversedMiddle << TileBits);
+      if (middle <= reversedMiddle) {
+        TransformTile<D, V, FirstSize>(roots, tile, rows, buffer, bufferRows);
+        if (middle < reversedMiddle)
+          TransformTile<D, V, FirstSize>(roots, partner, rows, tile, rows);
+        StoreTile<V>(buffer, partner, rowStride);
       }
       if (middle + 1 < last)
         ReverseIncrement(reversedMiddle, middleBits);
@@ -353,12 +380,26 @@ template <TDirection D, class V> std::size_t Reorder(const TFftPlan& plan, doubl
   return 4 * plan.FirstSize;
 }
 
+// body(size) with size as a std::integral_constant for the values of q the
+// stage pairs of the leaves of 2^11 and 2^10 values start from (the offsets
+// of the sixteen values then become constants, sparing registers), else
+// body(q).
+template <class TBody> inline void WithConstantSize(std::size_t q, const TBody& body) {
+  switch (q) {
+  case 8: body(std::integral_constant<std::size_t, 8>{}); return;
+  case 16: body(std::integral_constant<std::size_t, 16>{}); return;
+  case 128: body(std::integral_constant<std::size_t, 128>{}); return;
+  default: body(q);
+  }
+}
+
 // Two stored stages in one pass: sixteen sub-transforms of q values each
 // (q >= Width) become one of 16q values, first as four blocks of 4q, then
 // those four into one, while the sixteen values of each k sit in registers.
-// The operations are those of StoredBlock for q and then for 4q.
-template <TDirection D, class V>
-void StoredBlockPair(double* z, std::size_t q, const double* roots, const double* nextRoots) {
+// The operations are those of StoredBlock for q and then for 4q. q is a
+// std::size_t or a std::integral_constant (see WithConstantSize).
+template <TDirection D, class V, class TSize>
+void StoredBlockPair(double* z, TSize q, const double* roots, const double* nextRoots) {
   const std::size_t group = StoredGroup(q);
   const std::size_t nextGroup = StoredGroup(4 * q);
   for (std::size_t k = 0; k < q; k += V::Width) {
@@ -366,7 +407,7 @@ void StoredBlockPair(double* z, std::size_t q, const double* roots, const double
 #pragma GCC unroll 16
     for (std::size_t m = 0; m < 16; ++m)
       x[m] = V::Load(z + 2 * (m * q + k));
-    const double* w = roots + 12 * (k - k % group) + 2 * (k % group);
+    const double* w = StoredRoots(roots, k, group);
 #pragma GCC unroll 4
     for (std::size_t a = 0; a < 16; a += 4) {
       V a0 = x[a];
@@ -382,7 +423,7 @@ void StoredBlockPair(double* z, std::size_t q, const double* roots, const double
 #pragma GCC unroll 4
     for (std::size_t b = 0; b < 4; ++b) {
       const std::size_t k4 = k + b * q;
-      const double* v = nextRoots + 12 * (k4 - k4 % nextGroup) + 2 * (k4 % nextGroup);
+      const double* v = StoredRoots(nextRoots, k4, nextGroup);
       const V a1 = TwiddleStored<D>(x[8 + b], v, v + 2 * nextGroup);
       const V a2 = TwiddleStored<D>(x[4 + b], v + 4 * nextGroup, v + 6 * nextGroup);
       const V a3 = TwiddleStored<D>(x[12 + b], v + 8 * nextGroup, v + 10 * nextGroup);
@@ -392,36 +433,75 @@ void StoredBlockPair(double* z, std::size_t q, const double* roots, const double
   }
 }
 
-// The same for the stages beyond the stored ones, for k from first to last
-// (multiples of the width): root^k = W^(k stride) from the two-level table,
-// W = exp(2*pi*i/N).
+// Number of the stage q in the chain FirstSize, 4 FirstSize, ...
+inline std::size_t StageIndex(const TFftPlan& plan, std::size_t q) {
+  std::size_t stage = 0;
+  for (std::size_t s = plan.FirstSize; s < q; s *= 4)
+    ++stage;
+  return stage;
+}
+
+// W^(j + l step) for the lanes l, the same values as Root gives: the low
+// parts come side by side from the stage's copies at low, the high part is
+// shared unless the lanes cross a multiple of RootMask + 1.
+template <class V>
+inline V StreamedRoot(const TFftPlan& plan, std::size_t j, std::size_t step, const double* low) {
+  const std::size_t h = j >> plan.RootShift;
+  if (((j + (V::Width - 1) * step) >> plan.RootShift) == h)
+    return Mul(V::Broadcast(plan.RootHigh + 2 * h), V::Load(low));
+  std::size_t high[V::Width];
+  for (std::size_t l = 0; l < V::Width; ++l)
+    high[l] = (j + l * step) >> plan.RootShift;
+  return Mul(V::Gather(plan.RootHigh, high), V::Load(low));
+}
+
+// One butterfly of a block of 4q values with the roots w1, w2, w3 for the
+// values at offset o (doubles) of its quarters.
 template <TDirection D, class V>
-void StreamedBlock(double* z, std::size_t q, const TFftPlan& plan, std::size_t stride, std::size_t first,
-                   std::size_t last) {
+inline void TwiddledButterfly(double* z, std::size_t q, std::size_t o, V w1, V w2, V w3) {
   double* z1 = z + 2 * q;
   double* z2 = z + 4 * q;
   double* z3 = z + 6 * q;
+  const V a1 = Twiddle<D>(V::Load(z2 + o), w1);
+  const V a2 = Twiddle<D>(V::Load(z1 + o), w2);
+  const V a3 = Twiddle<D>(V::Load(z3 + o), w3);
+  Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, V::Load(z + o), a1, a2, a3);
+}
+
+// The same for the stages beyond the stored ones, for k from first to last
+// (multiples of the width): root^k = W^(k stride) from the two-level table,
+// W = exp(2*pi*i/N), with the low parts from the stage's copies where it has
+// them (fftsimd.h).
+template <TDirection D, class V>
+void StreamedBlock(double* z, std::size_t q, const TFftPlan& plan, std::size_t stride, std::size_t first,
+                   std::size_t last) {
+  if (HasStreamedRoots(stride, plan.RootMask)) {
+    const std::size_t period = (plan.RootMask + 1) / stride;
+    const double* low1 = plan.Streamed + plan.StreamedOffset[StageIndex(plan, q)];
+    const double* low2 = low1 + 2 * period;
+    const double* low3 = low2 + period;
+    for (std::size_t k = first; k < last; k += V::Width) {
+      const std::size_t j = k * stride;
+      TwiddledButterfly<D>(z, q, 2 * k, StreamedRoot<V>(plan, j, stride, low1 + 2 * (k & (period - 1))),
+                           StreamedRoot<V>(plan, 2 * j, 2 * stride, low2 + 2 * (k & (period / 2 - 1))),
+                           StreamedRoot<V>(plan, 3 * j, 3 * stride, low3 + 2 * (k & (period - 1))));
+    }
+    return;
+  }
   for (std::size_t k = first; k < last; k += V::Width) {
-    const std::size_t o = 2 * k;
     std::size_t j1[V::Width], j2[V::Width], j3[V::Width];
     for (std::size_t l = 0; l < V::Width; ++l) {
       j1[l] = (k + l) * stride;
       j2[l] = 2 * j1[l];
       j3[l] = 3 * j1[l];
     }
-    const V a1 = Twiddle<D>(V::Load(z2 + o), Root<V>(plan, j1));
-    const V a2 = Twiddle<D>(V::Load(z1 + o), Root<V>(plan, j2));
-    const V a3 = Twiddle<D>(V::Load(z3 + o), Root<V>(plan, j3));
-    Butterfly<D>(z + o, z1 + o, z2 + o, z3 + o, V::Load(z + o), a1, a2, a3);
+    TwiddledButterfly<D>(z, q, 2 * k, Root<V>(plan, j1), Root<V>(plan, j2), Root<V>(plan, j3));
   }
 }
 
 // Roots of the stored stage q.
 inline const double* StageRoots(const TFftPlan& plan, std::size_t q) {
-  std::size_t stage = 0;
-  for (std::size_t s = plan.FirstSize; s < q; s *= 4)
-    ++stage;
-  return plan.Stage + plan.StageOffset[stage];
+  return plan.Stage + plan.StageOffset[StageIndex(plan, q)];
 }
 
 // Shapes of the complex stages: the first stage has FirstSize (2 or 4)
@@ -449,7 +529,7 @@ template <TDirection D, class V> struct TStages {
       const double* roots = StageRoots(plan, q);
       const double* nextRoots = StageRoots(plan, 4 * q);
       for (std::size_t b = 0; b < count; b += 16 * q)
-        StoredBlockPair<D, V>(z + 2 * b, q, roots, nextRoots);
+        WithConstantSize(q, [&](auto size) { StoredBlockPair<D, V>(z + 2 * b, size, roots, nextRoots); });
     }
     for (; q < count; q *= 4) {
       const double* roots = StageRoots(plan, q);
@@ -495,21 +575,28 @@ template <TDirection D, class V> struct TStages {
 // W = exp(2*pi*i*k/N):
 //   X[k] = E + W O, X[n-k] = conj(E - W O), E = (Z[k] + conj Z[n-k]) / 2,
 //   O = -i (Z[k] - conj Z[n-k]) / 2; Z[n/2] = X[n/2].
-// x = Z[k], m = Z[n-k] lane by lane; the new values go to x and m.
-template <TDirection D, class V> inline void SplitValues(V& x, V& m, V w) {
-  const V y = V::Conj(m);
-  const V e = Half(x + y);
-  V t;
-  if constexpr (D == TDirection::Forward)
-    t = MulNegI(Mul(Half(x - y), w));
-  else
-    t = MulI(MulConj(Half(x - y), w));
-  x = e + t;
-  m = V::Conj(e - t);
+// x = Z[k], m = Z[n-k] lane by lane, W as re = DupRe(W), im = DupIm(W);
+// the new values go to x and m.
+// x -+ conj(m) are AddSub and SubAdd of x and m; t = -i u forward, i u
+// inverse, so with s = Swap(u) e + t and e - t are SubAdd and AddSub of e
+// and s forward, the other way round inverse.
+template <TDirection D, class V> inline void SplitValues(V& x, V& m, V re, V im) {
+  const V e = Half(V::SubAdd(x, m));
+  const V d = Half(V::AddSub(x, m));
+  if constexpr (D == TDirection::Forward) {
+    const V s = V::Swap(Mul(d, re, im));
+    x = V::SubAdd(e, s);
+    m = V::Conj(V::AddSub(e, s));
+  } else {
+    const V s = V::Swap(MulConj(d, re, im));
+    x = V::AddSub(e, s);
+    m = V::Conj(V::SubAdd(e, s));
+  }
 }
 
 // The bins k .. k + Width - 1 and their partners; bin n/2 - k uses
-// W^(n/2-k) = i conj(W^k), so only W^k for k <= N/8 is looked up.
+// W^(n/2-k) = i conj(W^k), which is W^k with its parts swapped, so only W^k
+// for k <= N/8 is looked up.
 template <TDirection D, class V>
 inline void SplitGroup(const TFftPlan& plan, double* a, std::size_t n, std::size_t k) {
   constexpr std::size_t W = V::Width;
@@ -521,7 +608,8 @@ inline void SplitGroup(const TFftPlan& plan, double* a, std::size_t n, std::size
   double* pk = a + 2 * k;
   double* pm = a + 2 * (n - k - (W - 1));
   V x = V::Load(pk), m = V::Reverse(V::Load(pm));
-  SplitValues<D>(x, m, w);
+  const V re = V::DupRe(w), im = V::DupIm(w);
+  SplitValues<D>(x, m, re, im);
   V::Store(pk, x);
   V::Store(pm, V::Reverse(m));
   // Bins n/2 - k - l (read backwards) and n/2 + k + l.
@@ -529,7 +617,7 @@ inline void SplitGroup(const TFftPlan& plan, double* a, std::size_t n, std::size
   double* pm2 = a + 2 * (n / 2 + k);
   x = V::Reverse(V::Load(pk2));
   m = V::Load(pm2);
-  SplitValues<D>(x, m, MulI(V::Conj(w)));
+  SplitValues<D>(x, m, im, re);
   V::Store(pk2, V::Reverse(x));
   V::Store(pm2, m);
 }
@@ -547,7 +635,8 @@ template <TDirection D, class V> void Split(const TFftPlan& plan, double* a) {
   });
   if (n >= 4) {
     TCx1 x = TCx1::Load(a + 2 * quarter), m = TCx1::Load(a + 2 * (n - quarter));
-    SplitValues<D>(x, m, Root<TCx1>(plan, &quarter));
+    const TCx1 w = Root<TCx1>(plan, &quarter);
+    SplitValues<D>(x, m, TCx1::DupRe(w), TCx1::DupIm(w));
     TCx1::Store(a + 2 * quarter, x);
     TCx1::Store(a + 2 * (n - quarter), m);
   }
