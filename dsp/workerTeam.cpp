@@ -4,7 +4,14 @@
 
 namespace ravelin {
 
-TWorkerTeam::TWorkerTeam(int threads) {
+namespace {
+
+// Seats the calling thread holds (of any team; a thread works for one).
+thread_local int tSeats = 0;
+
+} // namespace
+
+TWorkerTeam::TWorkerTeam(int threads) : FLimit(std::max(threads, 1)) {
   for (int i = 1; i < threads; ++i)
     FWorkers.emplace_back([this] { WorkerLoop(); });
 }
@@ -24,6 +31,25 @@ TWorkerTeam& TWorkerTeam::Shared() {
   return team;
 }
 
+int TWorkerTeam::SetLimit(int threads) {
+  return FLimit.exchange(std::max(threads, 1));
+}
+
+TWorkerTeam::TSeat::TSeat(TWorkerTeam& team) : FTeam(team) {
+  FTeam.FSeated.fetch_add(1);
+  ++tSeats;
+}
+
+TWorkerTeam::TSeat::~TSeat() {
+  --tSeats;
+  FTeam.FSeated.fetch_sub(1);
+}
+
+int TWorkerTeam::HelpersFor(int count) const {
+  const int busy = FSeated.load() + (tSeats > 0 ? 0 : 1);
+  return std::clamp(std::min(FLimit.load() - busy, count - 1), 0, static_cast<int>(FWorkers.size()));
+}
+
 void TWorkerTeam::TakeParts() {
   for (int i = FNext.fetch_add(1); i < FCount; i = FNext.fetch_add(1))
     FPart(FContext, i);
@@ -37,6 +63,9 @@ void TWorkerTeam::WorkerLoop() {
     if (FStop)
       return;
     seen = FGeneration;
+    if (FOpen == 0)
+      continue;
+    --FOpen;
     lock.unlock();
     TakeParts();
     lock.lock();
@@ -46,8 +75,9 @@ void TWorkerTeam::WorkerLoop() {
 }
 
 void TWorkerTeam::Run(int count, TPart part, void* context) {
+  const int helpers = HelpersFor(count);
   bool idle = false;
-  if (FWorkers.empty() || count <= 1 || !FBusy.compare_exchange_strong(idle, true)) {
+  if (helpers == 0 || !FBusy.compare_exchange_strong(idle, true)) {
     for (int i = 0; i < count; ++i)
       part(context, i);
     return;
@@ -58,10 +88,14 @@ void TWorkerTeam::Run(int count, TPart part, void* context) {
     FContext = context;
     FCount = count;
     FNext.store(0);
-    FPending = FWorkers.size();
+    FOpen = static_cast<size_t>(helpers);
+    FPending = FOpen;
     ++FGeneration;
   }
-  FWake.notify_all();
+  if (helpers == 1)
+    FWake.notify_one();
+  else
+    FWake.notify_all();
   TakeParts();
   {
     std::unique_lock lock(FMutex);

@@ -9,6 +9,13 @@
 // a part that calls Run again) does all its parts on its own thread, so
 // concurrent users never wait for each other and never deadlock. Parts must
 // not throw.
+//
+// A cap on the threads busy at once (SetLimit) and the seats of threads that
+// carry a share of a larger job of their own (TSeat: the files of a parallel
+// batch) decide how many workers a Run lends out: as many as the cap leaves
+// beside the seated threads and the caller. So a batch told to use N threads
+// never has more than N busy, and the team helps the files going only with
+// the threads they leave idle. Who runs a part never changes its result.
 #pragma once
 
 #include <atomic>
@@ -34,15 +41,36 @@ public:
   int Threads() const { return static_cast<int>(FWorkers.size()) + 1; }
   void Run(int count, TPart part, void* context);
 
+  // Caps the threads busy at once (at least 1); returns the cap before.
+  // Without a call the cap is Threads().
+  int SetLimit(int threads);
+
+  // Held by a thread while it works on a share of a larger job that runs on
+  // several threads of its own: the cap counts it as busy.
+  class TSeat {
+  public:
+    explicit TSeat(TWorkerTeam& team);
+    ~TSeat();
+    TSeat(const TSeat&) = delete;
+    TSeat& operator=(const TSeat&) = delete;
+
+  private:
+    TWorkerTeam& FTeam;
+  };
+
   // The process's team, one thread per core, made on first use.
   static TWorkerTeam& Shared();
 
 private:
   void WorkerLoop();
   void TakeParts();
+  // Workers a Run of count parts on the calling thread may have.
+  int HelpersFor(int count) const;
 
   std::vector<std::thread> FWorkers;
   std::atomic<bool> FBusy{false};
+  std::atomic<int> FLimit;
+  std::atomic<int> FSeated{0};
   std::mutex FMutex;
   std::condition_variable FWake;
   std::condition_variable FDone;
@@ -51,7 +79,8 @@ private:
   void* FContext = nullptr;
   int FCount = 0;
   std::atomic<int> FNext{0};
-  size_t FPending = 0;      // workers still inside the job
+  size_t FOpen = 0;         // workers the job may still take on
+  size_t FPending = 0;      // workers taken on and still inside the job
   uint64_t FGeneration = 0; // jobs started so far
   bool FStop = false;
 };

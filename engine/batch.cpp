@@ -12,6 +12,7 @@
 #include "sweepEstimate.h"
 #include "toneChannels.h"
 #include "wavReader.h"
+#include "workerTeam.h"
 
 namespace ravelin {
 
@@ -27,6 +28,18 @@ public:
 
 private:
   TBatchFrontEnd& FFrontEnd;
+};
+
+// Holds the process's worker team to the run's number of threads.
+class TThreadCap {
+public:
+  explicit TThreadCap(int threads) : FBefore(TWorkerTeam::Shared().SetLimit(threads)) {}
+  ~TThreadCap() { TWorkerTeam::Shared().SetLimit(FBefore); }
+  TThreadCap(const TThreadCap&) = delete;
+  TThreadCap& operator=(const TThreadCap&) = delete;
+
+private:
+  int FBefore;
 };
 
 // Reads the test tone and maps its channels; returns the mapping's notice.
@@ -79,6 +92,7 @@ std::vector<std::string> RunBatch(const std::vector<std::string>& files, TProces
                                   const TCancelToken& cancel) {
   PrepareDither(options);
   options.Retained.clear();
+  const TThreadCap cap(options.Jobs);
   const int count = static_cast<int>(files.size());
   // A single file runs in the caller's workspace, which keeps its buffers
   // and the tone's spectrum for the next run.

@@ -27,7 +27,10 @@ bool LoadTestTone(TProcessWorkspace& workspace, const TProcessOptions& options, 
 // With options.Jobs 1, or a single file, the files go one after the other in
 // the caller's workspace and cancel is looked at before each file (after
 // ShowProgress); with more, RunParallelBatch runs them (its memory budget from
-// AvailableMemory).
+// AvailableMemory). The run keeps at most options.Jobs threads busy: the
+// transforms of a file share their work only with the threads the other
+// files going leave idle, and with options.Jobs 1 everything runs on the
+// caller's thread.
 // Integer output: each file reserves PlanFile's DitherCount numbers of the
 // generator's sequence in list order and dithers from the reservation's
 // start; the generator then stands at the reservation's end, however many the

@@ -20,6 +20,7 @@
 #include "outputStage.h"
 #include "paths.h"
 #include "processFile.h"
+#include "workerTeam.h"
 
 namespace ravelin {
 
@@ -70,6 +71,9 @@ struct TSlot {
   uint64_t SpectrumBytes = 0;                   // the workspace's blocks as its files have grown them
   uint64_t RecordBytes = 0;
   size_t File = NoFile; // the file it runs (under the run's mutex)
+  // Held while the thread works on its file, not while it waits for its
+  // turn: the team then lends the idle core to the files still working.
+  std::optional<TWorkerTeam::TSeat> Seat;
   std::thread Thread;
 };
 
@@ -368,13 +372,20 @@ void TParallelRun::Work(TSlot& slot) {
                          const std::lock_guard guard(FMutex);
                          return !FStopped;
                        },
-                       [this, index] { return AwaitWriteTurn(index); }};
+                       [this, index, &slot] {
+                         slot.Seat.reset();
+                         const bool turn = AwaitWriteTurn(index);
+                         slot.Seat.emplace(TWorkerTeam::Shared());
+                         return turn;
+                       }};
     std::optional<TFileResult> result;
+    slot.Seat.emplace(TWorkerTeam::Shared());
     try {
       result = ProcessRecording(FFiles[index], job.OutputPath, FOptions, workspace, run);
     } catch (const std::bad_alloc&) {
       job.OutOfMemory = true; // even the failure's text could not be made
     }
+    slot.Seat.reset();
     lock.lock();
     job.Result = std::move(result);
     job.Finished = true;

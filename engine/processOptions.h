@@ -39,7 +39,7 @@ struct TProcessOptions {
   std::string TestTone;       // test tone path
   std::string ScanFolder;     // folder the recordings were found in (ends with a separator)
   std::string OutFolder;      // output root folder (ends with a separator)
-  int Jobs = 1;               // files processed at the same time (1: one after the other)
+  int Jobs = 1;               // files processed at the same time, and threads busy at most
   // Integer output only: the run's generator. Each file takes its own stretch
   // of the sequence, reserved in list order (see RunBatch).
   std::unique_ptr<TOutputDither> Dither;

@@ -146,6 +146,7 @@ int DefaultJobs() {
 QSpinBox* JobsBox(QWidget* parent) {
   auto* box = new QSpinBox(parent);
   box->setRange(1, MaxJobs);
+  box->setToolTip(QObject::tr("Files processed at the same time; at most this many threads are busy"));
   return box;
 }
 

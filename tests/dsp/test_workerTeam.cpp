@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -58,6 +60,82 @@ TEST(WorkerTeam, EveryPartRunsOnceWhoeverRunsIt) {
   TWorkerTeam alone(1);
   TTally tally(5);
   alone.Run(5, CountPart, &tally);
+  ExpectEachOnce(tally);
+}
+
+struct TMeeting {
+  std::atomic<int> Arrived{0};
+  std::vector<std::thread::id> Runner;
+  std::chrono::milliseconds Patience;
+  bool Met = true; // every part saw all parts arrive
+  // Short patience where the parts are to run on one thread.
+  TMeeting(size_t count, int patience) : Runner(count), Patience(patience) {}
+};
+
+// Each part waits (up to the meeting's patience) until every part has started, which only
+// threads of their own can achieve.
+void MeetPart(void* context, int part) {
+  auto& meeting = *static_cast<TMeeting*>(context);
+  meeting.Runner[static_cast<size_t>(part)] = std::this_thread::get_id();
+  const int count = static_cast<int>(meeting.Runner.size());
+  meeting.Arrived.fetch_add(1);
+  const auto deadline = std::chrono::steady_clock::now() + meeting.Patience;
+  while (meeting.Arrived.load() < count)
+    if (std::chrono::steady_clock::now() > deadline) {
+      meeting.Met = false; // written only by parts that run alone
+      return;
+    }
+}
+
+size_t Runners(const TMeeting& meeting) {
+  return std::set<std::thread::id>(meeting.Runner.begin(), meeting.Runner.end()).size();
+}
+
+// The cap and the seats of other busy threads decide how many workers a Run
+// takes on: all the cap leaves, none when it leaves none.
+TEST(WorkerTeam, TakesOnOnlyTheThreadsTheCapLeaves) {
+  TWorkerTeam team(3);
+  {
+    TMeeting meeting(3, 5000);
+    team.Run(3, MeetPart, &meeting);
+    EXPECT_TRUE(meeting.Met);
+    EXPECT_EQ(Runners(meeting), 3u);
+  }
+  EXPECT_EQ(team.SetLimit(1), 3);
+  {
+    TMeeting meeting(2, 20);
+    team.Run(2, MeetPart, &meeting);
+    EXPECT_EQ(Runners(meeting), 1u);
+  }
+  EXPECT_EQ(team.SetLimit(2), 1);
+  const TWorkerTeam::TSeat seat(team);
+  {
+    // A seated caller counts once: one worker joins it.
+    TMeeting meeting(2, 5000);
+    team.Run(2, MeetPart, &meeting);
+    EXPECT_TRUE(meeting.Met);
+    EXPECT_EQ(Runners(meeting), 2u);
+  }
+  {
+    // Another thread's seat takes the last thread the cap leaves.
+    std::atomic<int> stage{0};
+    std::thread other([&] {
+      const TWorkerTeam::TSeat otherSeat(team);
+      stage.store(1);
+      while (stage.load() != 2)
+        std::this_thread::yield();
+    });
+    while (stage.load() != 1)
+      std::this_thread::yield();
+    TMeeting meeting(2, 20);
+    team.Run(2, MeetPart, &meeting);
+    stage.store(2);
+    other.join();
+    EXPECT_EQ(Runners(meeting), 1u);
+  }
+  team.SetLimit(3);
+  TTally tally(100);
+  team.Run(100, CountPart, &tally);
   ExpectEachOnce(tally);
 }
 
