@@ -10,7 +10,9 @@
 #include <complex>
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "batch.h"
@@ -102,6 +104,8 @@ void EngineBatch(benchmark::State& state) {
   options.OutBits = 32;
   options.ScanFolder = Folder();
   options.OutFolder = Folder() + "out/";
+  options.Jobs =
+      static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); // the front ends' default
   for (auto _ : state) {
     if (!LoadTestTone(workspace, options, frontEnd) ||
         !RunBatch({TakeName(seconds)}, options, workspace, frontEnd, never).empty())
