@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "batch.h"
 #include "engineTestSupport.h"
@@ -16,6 +19,7 @@
 #include "parallelBatch.h"
 #include "paths.h"
 #include "processFile.h"
+#include "workerTeam.h"
 
 namespace ravelin {
 namespace {
@@ -156,6 +160,61 @@ TEST_F(Batch, IntegerOutputsAreDitheredToTheChosenDepth) {
   for (const float sample : out[0])
     EXPECT_EQ(sample * 32768.0f, std::round(sample * 32768.0f));
   EXPECT_NEAR(out[0][0], 1.0f, 1e-3f); // the impulse, an exact copy of the tone
+}
+
+// Threads that take part in a two-part job of the process's worker team,
+// asked for from inside a run as a file's large transforms ask: each part
+// waits for the other up to patience, which only a second thread can end.
+size_t TeamThreadsNow(int patienceMs) {
+  struct TJob {
+    std::chrono::milliseconds Patience{0};
+    std::atomic<int> Arrived{0};
+    std::thread::id Runner[2];
+  } job;
+  job.Patience = std::chrono::milliseconds(patienceMs);
+  TWorkerTeam::Shared().Run(
+      2,
+      [](void* context, int part) {
+        auto& j = *static_cast<TJob*>(context);
+        j.Runner[part] = std::this_thread::get_id();
+        j.Arrived.fetch_add(1);
+        const auto deadline = std::chrono::steady_clock::now() + j.Patience;
+        while (j.Arrived.load() < 2 && std::chrono::steady_clock::now() < deadline)
+          std::this_thread::yield();
+      },
+      &job);
+  return job.Runner[0] == job.Runner[1] ? 1 : 2;
+}
+
+struct TTeamProbe : test::TScriptFrontEnd {
+  int Patience = 0;            // ms
+  std::vector<size_t> Threads; // at each ShowProgress
+  void ShowProgress(const std::string& fileName, int position, int count) override {
+    TScriptFrontEnd::ShowProgress(fileName, position, count);
+    Threads.push_back(TeamThreadsNow(Patience));
+  }
+};
+
+// A run keeps at most Jobs threads busy: with one job the transforms get no
+// helper, with two a single file gets one; the cap ends with the run.
+TEST_F(Batch, TheTransformsShareOnlyTheThreadsTheJobsAllow) {
+  if (TWorkerTeam::Shared().Threads() < 2)
+    GTEST_SKIP() << "a single hardware thread";
+  const auto files = MakeFiles(2);
+  TTeamProbe probe;
+  probe.Patience = 200;
+  Options.Jobs = 1;
+  EXPECT_TRUE(RunBatch(files, Options, Workspace, probe, probe.Cancel).empty());
+  EXPECT_EQ(probe.Threads, (std::vector<size_t>{1, 1}));
+  probe.Threads.clear();
+  probe.Patience = 5000;
+  Options.Jobs = 2;
+  EXPECT_TRUE(RunBatch({files[0]}, Options, Workspace, probe, probe.Cancel).empty());
+  EXPECT_EQ(probe.Threads, (std::vector<size_t>{2}));
+  probe.Patience = 200;
+  Options.Jobs = 1;
+  EXPECT_TRUE(RunBatch({files[1]}, Options, Workspace, probe, probe.Cancel).empty());
+  EXPECT_EQ(TeamThreadsNow(5000), 2u);
 }
 
 // What a run left: its list, what the front end heard (file names only, so
