@@ -3,6 +3,7 @@
 //   and DIR/known/*.wav (the responses they were made from).
 // ravelin-demo compare DIR: prints, for each recording, the impulse response
 //   written in DIR/out and its error against the known response in dB.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -95,6 +96,19 @@ std::vector<float> Loudspeaker(size_t delay) {
   return h;
 }
 
+float Peak(const TChannels& channels) {
+  float peak = 0.0f;
+  for (const auto& channel : channels)
+    for (float sample : channel)
+      peak = std::max(peak, std::fabs(sample));
+  return peak;
+}
+
+void Scale(std::vector<float>& samples, float gain) {
+  for (float& sample : samples)
+    sample *= gain;
+}
+
 void Synthesise(const std::string& dir) {
   int32_t rate = 0;
   const std::vector<float> tone = ReadAudio(dir + "tone.wav", &rate)[0];
@@ -106,20 +120,26 @@ void Synthesise(const std::string& dir) {
     const char* Name;
     std::vector<std::vector<float>> Responses;
   };
-  const std::vector<TCase> cases = {
-      {"room", {Room(random, 40, 0.5, 0.5)}},
-      {"stereo", {Room(random, 25, 0.3, 0.4), Room(random, 90, 0.35, 0.3)}},
+  std::vector<TCase> cases = {
+      {"room", {Room(random, 240, 0.5, 0.5)}},
+      {"stereo", {Room(random, 140, 0.3, 0.4), Room(random, 230, 0.35, 0.3)}},
       {"loudspeaker", {Loudspeaker(480)}},
   };
   std::filesystem::create_directories(dir + "rec");
   std::filesystem::create_directories(dir + "known");
-  for (const TCase& c : cases) {
+  for (TCase& c : cases) {
     TChannels recording;
-    for (const auto& h : c.Responses) {
-      std::vector<float> channel = Convolve(tone, h, tone.size() + h.size() + Rate / 10);
+    for (const auto& h : c.Responses)
+      recording.push_back(Convolve(tone, h, tone.size() + h.size() + Rate / 2));
+    // A measurement's level is set to stay clear of full scale: the loudest
+    // channel peaks at -6 dBFS, and the known responses take the same gain.
+    const float gain = 0.5f / std::max(Peak(recording), 1e-30f);
+    for (auto& h : c.Responses)
+      Scale(h, gain);
+    for (auto& channel : recording) {
+      Scale(channel, gain);
       for (float& sample : channel)
         sample += static_cast<float>(noise(random));
-      recording.push_back(std::move(channel));
     }
     WriteFloatWav(dir + "rec/" + c.Name + ".wav", recording);
     WriteFloatWav(dir + "known/" + c.Name + ".wav", c.Responses);
