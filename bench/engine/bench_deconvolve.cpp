@@ -6,11 +6,11 @@
 // scripts/bench-e2e.sh runs them side by side.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
 #include <filesystem>
-#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>

@@ -3,7 +3,6 @@
 //   and DIR/known/*.wav (the responses they were made from).
 // ravelin-demo compare DIR: prints, for each recording, the impulse response
 //   written in DIR/out and its error against the known response in dB.
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -96,17 +95,8 @@ std::vector<float> Loudspeaker(size_t delay) {
   return h;
 }
 
-float Peak(const TChannels& channels) {
-  float peak = 0.0f;
-  for (const auto& channel : channels)
-    for (float sample : channel)
-      peak = std::max(peak, std::fabs(sample));
-  return peak;
-}
-
-void Scale(std::vector<float>& samples, float gain) {
-  for (float& sample : samples)
-    sample *= gain;
+void Scale(std::vector<float>& samples, double gain) {
+  ScaleFloats(samples.data(), static_cast<uint32_t>(samples.size()), gain);
 }
 
 void Synthesise(const std::string& dir) {
@@ -133,7 +123,10 @@ void Synthesise(const std::string& dir) {
       recording.push_back(Convolve(tone, h, tone.size() + h.size() + Rate / 2));
     // A measurement's level is set to stay clear of full scale: the loudest
     // channel peaks at -6 dBFS, and the known responses take the same gain.
-    const float gain = 0.5f / std::max(Peak(recording), 1e-30f);
+    float peak = 1e-30f;
+    for (const auto& channel : recording)
+      peak = PeakAbsFloats(channel.data(), static_cast<uint32_t>(channel.size()), peak);
+    const double gain = 0.5 / static_cast<double>(peak);
     for (auto& h : c.Responses)
       Scale(h, gain);
     for (auto& channel : recording) {
